@@ -1,0 +1,326 @@
+// The live back end's windows, events, display mode, pointer and message boxes,
+// on SDL2. Signals that the desktop uses to talk to a running program (SIGUSR1
+// for the full-screen toggle, SIGINT and SIGTERM for "close") arrive as window
+// messages through the same queue as keys.
+#include <SDL2/SDL.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/core/backend.h"
+#include "platform/sdl/sdl_backend.h"
+
+namespace {
+
+bool displayOpen = false;
+Uint32 signalEventType = 0;
+PlatformWindow *currentWindow = nullptr;
+
+// A switched display mode is held here between ChangeDisplaySettingsA and the
+// creation of the full-screen window; SDL can only switch modes for a window.
+bool modeSwitched = false;
+SDL_DisplayMode switchedMode{};
+int cursorCount = 0;
+
+// Self-pipe: the handler only writes one byte, which is async-signal-safe; a
+// small thread turns bytes into SDL events, which wake a blocked WaitMessage.
+int signalPipe[2] = {-1, -1};
+std::thread signalThread;
+
+void OnSignal(int sig) {
+  int saved = errno;
+  unsigned char byte = static_cast<unsigned char>(sig);
+  [[maybe_unused]] ssize_t n = write(signalPipe[1], &byte, 1);
+  errno = saved;
+}
+
+void ForwardSignals() {
+  unsigned char byte = 0;
+  for (;;) {
+    ssize_t n = read(signalPipe[0], &byte, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || byte == 0) return; // 0 is the stop request
+    SDL_Event ev{};
+    ev.type = signalEventType;
+    ev.user.code = byte;
+    SDL_PushEvent(&ev);
+  }
+}
+
+void InstallSignals() {
+  if (pipe2(signalPipe, O_CLOEXEC) != 0) return;
+  fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sa.sa_flags = SA_RESTART;
+  sigemptyset(&sa.sa_mask);
+  for (int sig : {SIGUSR1, SIGINT, SIGTERM}) sigaction(sig, &sa, nullptr);
+  signalThread = std::thread(ForwardSignals);
+}
+
+void RemoveSignals() {
+  if (signalPipe[1] < 0) return;
+  for (int sig : {SIGUSR1, SIGINT, SIGTERM}) signal(sig, SIG_DFL);
+  unsigned char stop = 0;
+  [[maybe_unused]] ssize_t n = write(signalPipe[1], &stop, 1);
+  if (signalThread.joinable()) signalThread.join();
+  close(signalPipe[0]);
+  close(signalPipe[1]);
+  signalPipe[0] = signalPipe[1] = -1;
+}
+
+// Windows virtual-key codes by SDL scancode; 0 = no key message.
+constexpr std::array<BYTE, SDL_NUM_SCANCODES> BuildKeyTable() {
+  std::array<BYTE, SDL_NUM_SCANCODES> t{};
+  for (int i = 0; i < 26; ++i) t[SDL_SCANCODE_A + i] = static_cast<BYTE>('A' + i);
+  for (int i = 0; i < 9; ++i) t[SDL_SCANCODE_1 + i] = static_cast<BYTE>('1' + i);
+  t[SDL_SCANCODE_0] = '0';
+  for (int i = 0; i < 12; ++i) t[SDL_SCANCODE_F1 + i] = static_cast<BYTE>(VK_F1 + i);
+  for (int i = 0; i < 9; ++i) t[SDL_SCANCODE_KP_1 + i] = static_cast<BYTE>(VK_NUMPAD0 + 1 + i);
+  t[SDL_SCANCODE_KP_0] = VK_NUMPAD0;
+  t[SDL_SCANCODE_RETURN] = VK_RETURN;
+  t[SDL_SCANCODE_KP_ENTER] = VK_RETURN;
+  t[SDL_SCANCODE_ESCAPE] = VK_ESCAPE;
+  t[SDL_SCANCODE_BACKSPACE] = VK_BACK;
+  t[SDL_SCANCODE_TAB] = VK_TAB;
+  t[SDL_SCANCODE_SPACE] = VK_SPACE;
+  t[SDL_SCANCODE_LSHIFT] = t[SDL_SCANCODE_RSHIFT] = VK_SHIFT;
+  t[SDL_SCANCODE_LCTRL] = t[SDL_SCANCODE_RCTRL] = VK_CONTROL;
+  t[SDL_SCANCODE_LALT] = t[SDL_SCANCODE_RALT] = VK_MENU;
+  t[SDL_SCANCODE_PAUSE] = VK_PAUSE;
+  t[SDL_SCANCODE_CAPSLOCK] = VK_CAPITAL;
+  t[SDL_SCANCODE_PAGEUP] = VK_PRIOR;
+  t[SDL_SCANCODE_PAGEDOWN] = VK_NEXT;
+  t[SDL_SCANCODE_END] = VK_END;
+  t[SDL_SCANCODE_HOME] = VK_HOME;
+  t[SDL_SCANCODE_LEFT] = VK_LEFT;
+  t[SDL_SCANCODE_UP] = VK_UP;
+  t[SDL_SCANCODE_RIGHT] = VK_RIGHT;
+  t[SDL_SCANCODE_DOWN] = VK_DOWN;
+  t[SDL_SCANCODE_INSERT] = VK_INSERT;
+  t[SDL_SCANCODE_DELETE] = VK_DELETE;
+  t[SDL_SCANCODE_KP_MULTIPLY] = VK_MULTIPLY;
+  t[SDL_SCANCODE_KP_PLUS] = VK_ADD;
+  t[SDL_SCANCODE_KP_MINUS] = VK_SUBTRACT;
+  t[SDL_SCANCODE_KP_PERIOD] = VK_DECIMAL;
+  t[SDL_SCANCODE_KP_DIVIDE] = VK_DIVIDE;
+  return t;
+}
+constexpr auto virtualKeys = BuildKeyTable();
+
+void PostKey(PlatformWindow *window, const SDL_KeyboardEvent &key) {
+  WPARAM vk = virtualKeys[key.keysym.scancode];
+  if (vk == 0) return;
+  bool down = key.type == SDL_KEYDOWN;
+  bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+  // As on the original desktop, keys with Alt (and F10) are system keys and
+  // never reach the program's key table.
+  bool system = alt || vk == VK_MENU || vk == VK_F10;
+  LPARAM lParam = 1 | (static_cast<LPARAM>(key.keysym.scancode & 0xFF) << 16);
+  if (alt) lParam |= LPARAM{1} << 29;
+  if (!down || key.repeat) lParam |= LPARAM{1} << 30;
+  if (!down) lParam |= LPARAM{1} << 31;
+  UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+  PostMessageA(PlatformHandleOf(window), message, vk, lParam);
+}
+
+void PostWindowEvent(PlatformWindow *window, const SDL_WindowEvent &we) {
+  HWND handle = PlatformHandleOf(window);
+  LPARAM size = MAKELPARAM(static_cast<WORD>(window->width), static_cast<WORD>(window->height));
+  switch (we.event) {
+  case SDL_WINDOWEVENT_CLOSE: PostMessageA(handle, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+  case SDL_WINDOWEVENT_MINIMIZED: PostMessageA(handle, WM_SIZE, SIZE_MINIMIZED, size); break;
+  case SDL_WINDOWEVENT_MAXIMIZED: PostMessageA(handle, WM_SIZE, SIZE_MAXIMIZED, size); break;
+  case SDL_WINDOWEVENT_RESTORED: PostMessageA(handle, WM_SIZE, SIZE_RESTORED, size); break;
+  default: break;
+  }
+}
+
+void TranslateEvent(const SDL_Event &ev) {
+  if (currentWindow == nullptr) return;
+  if (ev.type == signalEventType) {
+    HWND handle = PlatformHandleOf(currentWindow);
+    if (ev.user.code == SIGUSR1)
+      PostMessageA(handle, WM_USER + 1, 0, 0);
+    else
+      PostMessageA(handle, WM_CLOSE, 0, 0);
+    return;
+  }
+  switch (ev.type) {
+  case SDL_KEYDOWN:
+  case SDL_KEYUP: PostKey(currentWindow, ev.key); break;
+  case SDL_WINDOWEVENT: PostWindowEvent(currentWindow, ev.window); break;
+  default: break;
+  }
+}
+
+SdlWindow *NativeOf(PlatformWindow *window) { return static_cast<SdlWindow *>(window->native); }
+
+} // namespace
+
+SdlWindow *SdlWindowFromDc(HDC dc) {
+  PlatformWindow *window = PlatformWindowFromHandle(reinterpret_cast<HWND>(dc));
+  return window != nullptr ? NativeOf(window) : nullptr;
+}
+
+int BackendCallHook(const char *) { return 0; }
+
+int BackendOpenDisplay() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "velmor: cannot open the display: %s\n", SDL_GetError());
+    return 0;
+  }
+  // With no display SDL quietly falls back to drivers that show nothing.
+  const char *driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 ||
+      std::strcmp(driver, "dummy") == 0) {
+    std::fprintf(stderr, "velmor: no display to open a window on (SDL video driver \"%s\"; is "
+                         "DISPLAY set?)\n",
+                 driver != nullptr ? driver : "none");
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 0;
+  }
+  signalEventType = SDL_RegisterEvents(1);
+  InstallSignals();
+  displayOpen = true;
+  cursorCount = 0;
+  return 1;
+}
+
+void BackendCloseDisplay() {
+  if (!displayOpen) return;
+  RemoveSignals();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  displayOpen = false;
+  modeSwitched = false;
+}
+
+int BackendCreateWindow(PlatformWindow *window, LPCSTR title, int x, int y) {
+  if (!displayOpen) return 0;
+  // X11 fixes a window's visual when it is created, so the pixel format that
+  // SetPixelFormat will accept is asked for here.
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+
+  bool fullScreen = (window->style & WS_POPUP) != 0 && modeSwitched;
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  if ((window->style & WS_POPUP) != 0) flags |= SDL_WINDOW_BORDERLESS;
+  SDL_Window *sdl = SDL_CreateWindow(title, x, y, window->width, window->height, flags);
+  if (sdl == nullptr) {
+    std::fprintf(stderr, "velmor: cannot create the window: %s\n", SDL_GetError());
+    return 0;
+  }
+  if (fullScreen) {
+    SDL_SetWindowDisplayMode(sdl, &switchedMode);
+    SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN);
+  }
+  auto *native = new SdlWindow{sdl, fullScreen, false};
+  window->native = native;
+  currentWindow = window;
+  return 1;
+}
+
+void BackendDestroyWindow(PlatformWindow *window) {
+  SdlWindow *native = NativeOf(window);
+  if (native != nullptr) {
+    // Destroying a full-screen window gives the desktop its own mode back.
+    SDL_DestroyWindow(native->window);
+    delete native;
+    window->native = nullptr;
+  }
+  if (currentWindow == window) currentWindow = nullptr;
+  // Key and size events of the destroyed window must not reach its successor.
+  SDL_FlushEvents(SDL_WINDOWEVENT, SDL_KEYUP);
+}
+
+void BackendShowWindow(PlatformWindow *window, int command) {
+  SdlWindow *native = NativeOf(window);
+  switch (command) {
+  case SW_HIDE: SDL_HideWindow(native->window); return;
+  case SW_SHOWMINIMIZED: SDL_MinimizeWindow(native->window); return;
+  case SW_SHOWMAXIMIZED: SDL_MaximizeWindow(native->window); return;
+  default: break;
+  }
+  SDL_ShowWindow(native->window);
+  SDL_RaiseWindow(native->window);
+  if (native->fullScreen) {
+    SDL_DisplayMode now{};
+    int display = SDL_GetWindowDisplayIndex(native->window);
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &now) != 0 ||
+        now.w != switchedMode.w || now.h != switchedMode.h)
+      std::fprintf(stderr, "velmor: the display stayed at %dx%d instead of %dx%d\n", now.w, now.h,
+                   switchedMode.w, switchedMode.h);
+  }
+}
+
+void BackendPumpEvents(int wait) {
+  SDL_Event ev;
+  if (wait && SDL_WaitEvent(&ev)) TranslateEvent(ev);
+  while (SDL_PollEvent(&ev)) TranslateEvent(ev);
+}
+
+LONG ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
+  if (mode == nullptr) {
+    SdlWindow *native = currentWindow != nullptr ? NativeOf(currentWindow) : nullptr;
+    if (native != nullptr && native->fullScreen) {
+      SDL_SetWindowFullscreen(native->window, 0);
+      native->fullScreen = false;
+    }
+    modeSwitched = false;
+    return DISP_CHANGE_SUCCESSFUL;
+  }
+  if (!displayOpen || (flags & CDS_FULLSCREEN) == 0) return DISP_CHANGE_FAILED;
+  // SDL would answer a request for a missing mode with the nearest larger one
+  // and call it a success; only an exact match counts here.
+  int wantBits = (mode->dmFields & DM_BITSPERPEL) ? static_cast<int>(mode->dmBitsPerPel) : 0;
+  int count = SDL_GetNumDisplayModes(0);
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode m{};
+    if (SDL_GetDisplayMode(0, i, &m) != 0) continue;
+    int bits = static_cast<int>(SDL_BITSPERPIXEL(m.format));
+    // A 24-bit X visual stores 32 bits per pixel.
+    bool bitsMatch = wantBits == 0 || bits == wantBits || (wantBits == 32 && bits == 24);
+    if (m.w == static_cast<int>(mode->dmPelsWidth) &&
+        m.h == static_cast<int>(mode->dmPelsHeight) && bitsMatch) {
+      switchedMode = m;
+      modeSwitched = true;
+      return DISP_CHANGE_SUCCESSFUL;
+    }
+  }
+  return DISP_CHANGE_BADMODE;
+}
+
+int ShowCursor(BOOL show) {
+  cursorCount += show ? 1 : -1;
+  if (displayOpen) SDL_ShowCursor(cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  return cursorCount;
+}
+
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  Uint32 flags = (type & 0xF0) == MB_ICONERROR         ? SDL_MESSAGEBOX_ERROR
+                 : (type & 0xF0) == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING
+                                                       : SDL_MESSAGEBOX_INFORMATION;
+  const char *shownCaption = caption != nullptr ? caption : "Error";
+  const char *shownText = text != nullptr ? text : "";
+  if (SDL_ShowSimpleMessageBox(flags, shownCaption, shownText, nullptr) == 0)
+    return IDOK;
+  std::string line = std::string(shownCaption) + ": " + shownText;
+  for (char &c : line)
+    if (c == '\n') c = ' ';
+  std::fprintf(stderr, "%s\n", line.c_str());
+  return IDOK;
+}

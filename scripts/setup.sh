@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, and only
+# those that are missing, so a second run is quick and needs no network.
+set -euo pipefail
+
+build_pkgs=(g++ cmake make pkg-config libsdl2-dev libglu1-mesa-dev libgl-dev libgtest-dev)
+test_pkgs=(xvfb xfonts-base xdotool x11-utils imagemagick openbox wmctrl)
+
+want=("${build_pkgs[@]}")
+if [ "${1:-}" = "--tests" ]; then want+=("${test_pkgs[@]}"); fi
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo="env DEBIAN_FRONTEND=noninteractive"
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "setup: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  sudo="sudo env DEBIAN_FRONTEND=noninteractive"
+fi
+echo "setup: installing ${missing[*]}" >&2
+log=$(mktemp)
+if ! { $sudo apt-get -o DPkg::Lock::Timeout=300 update &&
+       $sudo apt-get -o DPkg::Lock::Timeout=300 install -y --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+  tail -n 30 "$log" >&2
+  echo "setup: installing ${missing[*]} failed (full log: $log)" >&2
+  exit 1
+fi
+rm -f "$log"

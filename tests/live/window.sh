@@ -1,0 +1,30 @@
+# The intro opens its full-screen window on a display that has an 800x600 mode,
+# shows the scene's colour, and ends cleanly on SIGTERM and SIGINT.
+source "$(dirname "$0")/lib.sh"
+start_x 800x600
+start_wm
+
+start_program
+id=$(top_window "Velmor for Torva") || fail "no window titled \"Velmor for Torva\""
+geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+[ "$geometry" = "800x600" ] || fail "window is $geometry, expected 800x600"
+window_state "$id" | grep -q _NET_WM_STATE_FULLSCREEN || fail "window is not full screen"
+sleep 0.5
+for point in "400 300" "2 2" "797 597"; do
+  # shellcheck disable=SC2086
+  got=$(pixel $point)
+  [ "$got" = "$BACKGROUND" ] || fail "pixel at $point is $got, expected $BACKGROUND"
+done
+top_window "Error" 0 >/dev/null && fail "a message box appeared although the mode exists"
+[ ! -s "$WORK/stderr" ] || fail "unexpected output on standard error: $(cat "$WORK/stderr")"
+
+kill -TERM "$APP"
+finish "$APP" 5
+[ "$STATUS" = 0 ] || fail "SIGTERM: exit status $STATUS"
+
+start_program
+top_window "Velmor for Torva" >/dev/null || fail "no window on the second start"
+kill -INT "$APP"
+finish "$APP" 5
+[ "$STATUS" = 0 ] || fail "SIGINT: exit status $STATUS"
+echo "window: 800x600 full screen, $BACKGROUND, SIGTERM and SIGINT end with status 0"
