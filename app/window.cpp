@@ -165,9 +165,7 @@ LRESULT WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     }
     break;
-  case WM_CLOSE:
-    RequestQuit(window);
-    return 0;
+  case WM_CLOSE: RequestQuit(window); return 0;
   case WM_KEYDOWN:
   case WM_KEYUP:
     if (wParam <= 255) {
@@ -183,8 +181,7 @@ LRESULT WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     fullScreenRequest = !fullScreenRequest;
     PostMessageA(handle, WM_QUIT, 0, 0);
     break;
-  default:
-    break;
+  default: break;
   }
   return DefWindowProcA(handle, message, wParam, lParam);
 }

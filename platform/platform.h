@@ -244,8 +244,8 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 // manager draws the frame outside it, so AdjustWindowRectEx leaves the
 // rectangle as it is.
 BOOL AdjustWindowRectEx(RECT *rect, DWORD style, BOOL menu, DWORD exStyle);
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param);
 BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);

@@ -80,8 +80,8 @@ BOOL AdjustWindowRectEx(RECT *rect, DWORD, BOOL, DWORD) {
   return rect != nullptr ? TRUE : FALSE;
 }
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
   if (BackendCallHook("CreateWindowExA")) return nullptr;
   auto cls = std::find_if(classes.begin(), classes.end(), [&](const WindowClass &c) {
@@ -173,11 +173,8 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
   case WM_SYSCOMMAND:
     if ((wParam & 0xFFF0) == SC_CLOSE) return SendMessageA(handle, WM_CLOSE, 0, 0);
     return 0;
-  case WM_CLOSE:
-    DestroyWindow(handle);
-    return 0;
-  default:
-    return 0;
+  case WM_CLOSE: DestroyWindow(handle); return 0;
+  default: return 0;
   }
 }
 

@@ -53,7 +53,9 @@ void FakeReset() {
   idleWaits = 0;
 }
 
-void FakeFailCall(const std::string &call, int occurrence) { failures.push_back({call, occurrence}); }
+void FakeFailCall(const std::string &call, int occurrence) {
+  failures.push_back({call, occurrence});
+}
 const std::vector<std::string> &FakeCalls() { return calls; }
 int FakeCallCount(const std::string &call) {
   return static_cast<int>(std::count(calls.begin(), calls.end(), call));
@@ -127,7 +129,8 @@ int ShowCursor(BOOL show) {
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
   BackendCallHook("MessageBoxA");
-  boxes.push_back(std::string(caption != nullptr ? caption : "") + "|" + (text != nullptr ? text : ""));
+  boxes.push_back(std::string(caption != nullptr ? caption : "") + "|" +
+                  (text != nullptr ? text : ""));
   return IDOK;
 }
 

@@ -184,8 +184,9 @@ int BackendOpenDisplay() {
   const char *driver = SDL_GetCurrentVideoDriver();
   if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 ||
       std::strcmp(driver, "dummy") == 0) {
-    std::fprintf(stderr, "velmor: no display to open a window on (SDL video driver \"%s\"; is "
-                         "DISPLAY set?)\n",
+    std::fprintf(stderr,
+                 "velmor: no display to open a window on (SDL video driver \"%s\"; is "
+                 "DISPLAY set?)\n",
                  driver != nullptr ? driver : "none");
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;
@@ -294,8 +295,8 @@ LONG ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
     int bits = static_cast<int>(SDL_BITSPERPIXEL(m.format));
     // A 24-bit X visual stores 32 bits per pixel.
     bool bitsMatch = wantBits == 0 || bits == wantBits || (wantBits == 32 && bits == 24);
-    if (m.w == static_cast<int>(mode->dmPelsWidth) &&
-        m.h == static_cast<int>(mode->dmPelsHeight) && bitsMatch) {
+    if (m.w == static_cast<int>(mode->dmPelsWidth) && m.h == static_cast<int>(mode->dmPelsHeight) &&
+        bitsMatch) {
       switchedMode = m;
       modeSwitched = true;
       return DISP_CHANGE_SUCCESSFUL;
@@ -316,8 +317,7 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
                                                        : SDL_MESSAGEBOX_INFORMATION;
   const char *shownCaption = caption != nullptr ? caption : "Error";
   const char *shownText = text != nullptr ? text : "";
-  if (SDL_ShowSimpleMessageBox(flags, shownCaption, shownText, nullptr) == 0)
-    return IDOK;
+  if (SDL_ShowSimpleMessageBox(flags, shownCaption, shownText, nullptr) == 0) return IDOK;
   std::string line = std::string(shownCaption) + ": " + shownText;
   for (char &c : line)
     if (c == '\n') c = ' ';

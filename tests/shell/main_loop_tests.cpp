@@ -89,8 +89,9 @@ TEST_F(MainLoopTest, MinimisedWindowWaitsInsteadOfDrawing) {
 TEST_F(MainLoopTest, FailedRegistrationShowsBothBoxesAndReturnsMinusOne) {
   FakeFailCall("RegisterClassExA");
   EXPECT_EQ(Run(), -1);
-  EXPECT_EQ(FakeMessageBoxes(), (std::vector<std::string>{"Error|RegisterClassEx Failed!",
-                                                          "Error|Error Registering Window Class!"}));
+  EXPECT_EQ(FakeMessageBoxes(),
+            (std::vector<std::string>{"Error|RegisterClassEx Failed!",
+                                      "Error|Error Registering Window Class!"}));
   EXPECT_EQ(FakeCallCount("CreateWindowExA"), 0);
   EXPECT_EQ(testScene.inits, 0);
 }

@@ -3,7 +3,7 @@
 namespace {
 
 const std::vector<std::string> acquireAndRelease = {
-    "CreateWindowExA", "GetDC",          "ChoosePixelFormat", "SetPixelFormat",
+    "CreateWindowExA",  "GetDC",          "ChoosePixelFormat", "SetPixelFormat",
     "wglCreateContext", "wglMakeCurrent", "wglDeleteContext",  "ReleaseDC",
     "DestroyWindow",    "ShowWindow"};
 
@@ -21,10 +21,10 @@ TEST_F(ShellTest, FullScreenCreationSwitchesModeHidesPointerAndUsesPopupStyles) 
   EXPECT_EQ(window.visible, 1);
   EXPECT_NE(window.deviceContext, nullptr);
   EXPECT_NE(window.renderContext, nullptr);
-  EXPECT_EQ(CallsAmong(acquireAndRelease),
-            (std::vector<std::string>{"CreateWindowExA", "GetDC", "ChoosePixelFormat",
-                                      "SetPixelFormat", "wglCreateContext", "wglMakeCurrent",
-                                      "ShowWindow"}));
+  EXPECT_EQ(
+      CallsAmong(acquireAndRelease),
+      (std::vector<std::string>{"CreateWindowExA", "GetDC", "ChoosePixelFormat", "SetPixelFormat",
+                                "wglCreateContext", "wglMakeCurrent", "ShowWindow"}));
   // The window procedure found its record through the creation parameter.
   EXPECT_EQ(GetWindowLongA(window.windowHandle, GWL_USERDATA), reinterpret_cast<LONG_PTR>(&window));
 
@@ -101,8 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {"ReleaseDC", "DestroyWindow", "ChangeDisplaySettingsA", "ShowCursor"}},
         FailureCase{"wglCreateContext",
                     {"ReleaseDC", "DestroyWindow", "ChangeDisplaySettingsA", "ShowCursor"}},
-        FailureCase{"wglMakeCurrent", {"wglDeleteContext", "ReleaseDC", "DestroyWindow",
-                                       "ChangeDisplaySettingsA", "ShowCursor"}}),
+        FailureCase{"wglMakeCurrent",
+                    {"wglDeleteContext", "ReleaseDC", "DestroyWindow", "ChangeDisplaySettingsA",
+                     "ShowCursor"}}),
     [](const auto &info) { return std::string(info.param.failingCall); });
 
 TEST_F(ShellTest, KeyTableStoresCodesUpTo255AndClearsOnRecreation) {
