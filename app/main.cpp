@@ -7,6 +7,7 @@ int32_t keepRunning = 0;
 int32_t fullScreenRequest = 0;
 double lastClockMs = 0.0;
 double frameDelta = 0.0;
+int32_t exitStatus = 0;
 
 namespace {
 
@@ -81,5 +82,5 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   } while (keepRunning);
 
   UnregisterClassA(app.className, app.instance);
-  return 0;
+  return exitStatus;
 }

@@ -28,6 +28,10 @@ struct AppWindow {
   int32_t visible;    // 0 while minimised
 };
 
+// The status the process ends with after an orderly shutdown: 0 unless a part
+// of the program that could not do its work set it.
+extern int32_t exitStatus;
+
 constexpr UINT WM_TOGGLEFULLSCREEN = WM_USER + 1; // 1025, sent from outside
 
 int32_t RegisterWindowClass(AppInfo *app);

@@ -41,6 +41,8 @@ struct HCURSOR__;
 struct HICON__;
 struct HBRUSH__;
 struct HMENU__;
+struct HRSRC__;
+struct HGLOBAL__;
 using HWND = HWND__ *;
 using HDC = HDC__ *;
 using HGLRC = HGLRC__ *;
@@ -50,9 +52,16 @@ using HCURSOR = HCURSOR__ *;
 using HICON = HICON__ *;
 using HBRUSH = HBRUSH__ *;
 using HMENU = HMENU__ *;
+using HRSRC = HRSRC__ *;
+using HGLOBAL = HGLOBAL__ *;
 
-constexpr BOOL TRUE = 1;
-constexpr BOOL FALSE = 0;
+// Macros, as other C headers (libjpeg's among them) define them too.
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
 #define HWND_DESKTOP (static_cast<HWND>(nullptr))
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -278,6 +287,15 @@ HGLRC wglCreateContext(HDC dc);
 BOOL wglMakeCurrent(HDC dc, HGLRC context);
 BOOL wglDeleteContext(HGLRC context);
 BOOL SwapBuffers(HDC dc);
+
+// Resources carried inside the executable. Types and names are compared
+// without regard to letter case; the bytes stay valid and unchanged for the
+// whole run. A missing entry gives a null handle, and a null handle gives a
+// null pointer and a size of 0.
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL loaded);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
 
 // Time.
 BOOL QueryPerformanceFrequency(LARGE_INTEGER *frequency);

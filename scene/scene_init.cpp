@@ -1,17 +1,91 @@
-// Scene initialisation. For now the scene only sets its background colour;
-// pictures, cards and music join it as they are built.
-#include <GL/gl.h>
+#include "scene/scene_init.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "assets/jpeg_texture.h"
+#include "music/music.h"
 #include "scene/scene.h"
+#include "scene/sprites.h"
 
-namespace {
 AppWindow *sceneWindow = nullptr;
 KeyTable *sceneKeys = nullptr;
+std::array<GLuint, 40> TextureTable{};
+GLuint ParticleTexture = 0;
+GLuint ScreenTexture = 0;
+GLuint FilmTexture = 0;
+TgaImage FontImage{};
+std::array<GLuint, 4> RenderTargets{};
+
+const std::array<const char *, 40> cardPictures = {
+    "DATA_1",  "DATA_2",  "DATA_3",   "DATA_4",   "DATA_5",   "DATA_6",   "DATA_7",  "DATA_8",
+    "DDATA_1", "DATA_9",  "DDATA_2",  "DATA_10",  "DDATA_3",  "DATA_11",  "DDATA_4", "DATA_12",
+    "DDATA_5", "DATA_13", "DDATA_6",  "DATA_14",  "DDATA_7",  "DATA_15",  "DDATA_8", "DATA_16",
+    "DDATA_9", "DATA_17", "DDATA_10", "DDATA_11", "DDATA_12", "DDATA_13", "MDATA_1", "MDATA_2",
+    "MDATA_3", "MDATA_4", "MDATA_5",  "MDATA_6",  "MDATA_7",  "EDATA_1",  "EDATA_2", "EDATA_3",
+};
+
+namespace {
+
+// The audio is set up once per run: a window re-created by the full-screen
+// toggle finds the module already playing and leaves it so, which keeps the
+// music and the cards going across the toggle.
+bool audioSetUp = false;
+
+void StartMusic() {
+  if (audioSetUp) return;
+  audioSetUp = true;
+  if (!BASS_Init(1, 44100, 0, HWND_DESKTOP, nullptr)) {
+    MusicEnabled = 0;
+    BASS_Stop();
+    // Ending silently would look like success; say what is missing.
+    MessageBoxA(HWND_DESKTOP, "Cannot open the audio device.", "Error", MB_OK | MB_ICONEXCLAMATION);
+    exitStatus = 1;
+    RequestQuit(sceneWindow);
+    return;
+  }
+  MusicHandle = BASS_MusicLoad(FALSE, "torva_velmor2.it", 0, 0, BASS_MUSIC_LOOP, 0);
+  BASS_Start();
+}
+
 } // namespace
+
+int32_t CreateRenderTexture(int slot) {
+  // Zeroed beyond what the upload reads, as the upload's size is 256 * 256 * 4.
+  auto *block = static_cast<unsigned char *>(std::malloc(4194304));
+  std::memset(block, 0, 1048576);
+  glGenTextures(1, &RenderTargets[static_cast<size_t>(slot)]);
+  glBindTexture(GL_TEXTURE_2D, RenderTargets[static_cast<size_t>(slot)]);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 256, 0, GL_RGBA, GL_UNSIGNED_BYTE, block);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  std::free(block);
+  return 1;
+}
 
 int32_t InitScene(AppWindow *window, KeyTable *keys) {
   sceneWindow = window;
   sceneKeys = keys;
+
   glClearColor(0.0f, 0.03f, 0.06f, 0.5f);
+  glClearDepth(1.0);
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_DEPTH_TEST);
+  glShadeModel(GL_SMOOTH);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glEnable(GL_TEXTURE_2D);
+
+  // Only the font can fail here: an undecodable JPEG ends the process inside
+  // its loader.
+  if (!LoadJpegTexture(&ParticleTexture, "DATA_PARTICLE")) return 0;
+  if (!LoadJpegTexture(&ScreenTexture, "DATA_screen")) return 0;
+  if (!LoadJpegTexture(&FilmTexture, "DATA_FILM")) return 0;
+  for (size_t i = 0; i < cardPictures.size(); ++i)
+    if (!LoadJpegTexture(&TextureTable[i], cardPictures[i])) return 0;
+  if (!LoadTgaTexture(&FontImage, "DATA_FONT2")) return 0;
+
+  CreateRenderTexture(0);
+  InitSpriteTable();
+  StartMusic();
   return 1;
 }

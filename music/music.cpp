@@ -1,0 +1,79 @@
+// The music calls over the player core and the linked sink.
+#include "music/music.h"
+
+#include "music/audio_sink.h"
+#include "music/player_core.h"
+
+namespace {
+
+bool deviceOpen = false;
+openmpt_module *loaded = nullptr;
+HMUSIC loadedHandle = 0;
+HMUSIC nextHandle = 0x10000;
+
+bool IsLoaded(DWORD handle) { return loaded != nullptr && handle == loadedHandle; }
+
+} // namespace
+
+BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
+  if (device != 1 && device != -1) return FALSE;
+  if (deviceOpen) return TRUE;
+  // The player renders at its own fixed rate; the device converts if it must.
+  (void)freq;
+  deviceOpen = SinkOpen(playerRate) != 0;
+  if (deviceOpen) PlayerPrepareSpectrum();
+  return deviceOpen ? TRUE : FALSE;
+}
+
+HMUSIC BASS_MusicLoad(BOOL mem, const void *file, DWORD, DWORD, DWORD flags, DWORD) {
+  if (mem || file == nullptr || !deviceOpen) return 0;
+  openmpt_module *module =
+      PlayerOpenModule(static_cast<const char *>(file), (flags & BASS_MUSIC_LOOP) != 0);
+  if (module == nullptr) return 0;
+  SinkLock();
+  PlayerInstall(module);
+  SinkUnlock();
+  PlayerCloseModule(loaded);
+  loaded = module;
+  loadedHandle = nextHandle++;
+  return loadedHandle;
+}
+
+BOOL BASS_Start() {
+  if (!deviceOpen) return FALSE;
+  SinkStart();
+  return TRUE;
+}
+
+BOOL BASS_Stop() {
+  if (!deviceOpen) return FALSE;
+  SinkStop();
+  return TRUE;
+}
+
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
+  if (!IsLoaded(handle)) return FALSE;
+  if (restart || !PlayerIsPlaying()) {
+    SinkLock();
+    PlayerRestart();
+    SinkUnlock();
+  }
+  return TRUE;
+}
+
+DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length) {
+  if (!IsLoaded(handle) || buffer == nullptr || length != BASS_DATA_FFT512) return 0xFFFFFFFFu;
+  PlayerSpectrumAt(SinkHeardFrame(), static_cast<float *>(buffer));
+  return spectrumSize * sizeof(float);
+}
+
+DWORD BASS_MusicGetOrderPosition(HMUSIC handle) {
+  if (!IsLoaded(handle)) return 0xFFFFFFFFu;
+  return PlayerPositionAt(SinkHeardFrame());
+}
+
+BOOL BASS_ChannelSlideAttributes(DWORD handle, int, int volume, int, DWORD time) {
+  if (!IsLoaded(handle)) return FALSE;
+  if (volume == -2) PlayerSlideToSilence(static_cast<uint64_t>(time) * playerRate / 1000);
+  return TRUE;
+}

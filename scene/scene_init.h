@@ -1,0 +1,26 @@
+// Everything the scene needs before its first frame: its records of the
+// shell, the textures, the glow's render target, the cards and the music.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include <GL/gl.h>
+
+#include "app/window.h"
+#include "assets/tga_texture.h"
+
+extern AppWindow *sceneWindow; // passed to RequestQuit whenever the scene ends the program
+extern KeyTable *sceneKeys;    // the timeline reads Escape here
+extern std::array<GLuint, 40> TextureTable; // card i shows TextureTable[i]
+extern GLuint ParticleTexture;
+extern GLuint ScreenTexture;
+extern GLuint FilmTexture;
+extern TgaImage FontImage;
+extern std::array<GLuint, 4> RenderTargets; // slot 0 is the glow texture
+
+// The card pictures in TextureTable order.
+extern const std::array<const char *, 40> cardPictures;
+
+int32_t InitScene(AppWindow *window, KeyTable *keys);
+int32_t CreateRenderTexture(int slot);

@@ -1,0 +1,36 @@
+// The picture cards: their records, how they move, and how they are drawn.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include <GL/gl.h>
+
+struct Sprite {
+  float targetX, targetY; // the point the card's centre approaches
+  float scaleTarget;      // scale grows until it reaches this
+  float scaleRate;        // growth of scale per second
+  float approachRate;     // approach speed along the shorter axis, units per second
+  float fadeRate;         // change of grey per second, in and out
+  float fadeInBelow;      // grey rises only while scale is below this
+  float fadeOutAbove;     // grey falls, and the card retires at 0, once scale is above this
+  float x, y;             // the centre now
+  float remaining;        // approach distance left on the longer axis; 10000: not started
+  float scale;            // the card is a square of half side 10 * scale
+  float grey;             // drawn with colour (grey, grey, grey)
+  float phase;            // spin phase; each drawing pass adds the frame delta
+  float spinRate;         // radians per unit of phase; positive turns clockwise
+  uint8_t active;         // 1: revealed and live
+};
+
+constexpr int spriteCount = 100; // more than the 41 records the drawing pass may read
+constexpr int cardCount = 40;
+
+extern std::array<Sprite, spriteCount> SpriteTable;
+
+void InitSpriteTable();
+void UpdateSprites(double frameDelta);
+void DrawSprites(double frameDelta);
+void DrawProjectedQuad(float centreX, float centreY, float halfWidth, float halfHeight,
+                       float angleX, float angleY, float angleZ, float scale, float distance,
+                       GLuint texture);

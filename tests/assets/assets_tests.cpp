@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "assets/jpeg_texture.h"
+#include "assets/resources.h"
+#include "assets/tga_texture.h"
+#include "tests/support/osmesa_context.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadFile(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> lines;
+  size_t start = 0, end;
+  while ((end = text.find('\n', start)) != std::string::npos) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+// ---- Lookup -------------------------------------------------------------
+
+TEST(EmbeddedResources, EveryFileIsCarriedByteForByteUnderItsTypeAndName) {
+  int checked = 0;
+  for (const char *dir : {VELMOR_IMAGES_DIR, VELMOR_FIXTURES_DIR}) {
+    for (const auto &entry : fs::directory_iterator(dir)) {
+      std::string ext = entry.path().extension().string();
+      if (ext != ".jpg" && ext != ".tga") continue;
+      std::string type = ext == ".jpg" ? "JPG" : "TGA";
+      std::string name = entry.path().stem().string();
+      ResourceBytes found = FindEmbeddedResource(type.c_str(), name.c_str());
+      std::vector<uint8_t> expected = ReadFile(entry.path());
+      ASSERT_NE(found.data, nullptr) << name;
+      ASSERT_EQ(found.size, expected.size()) << name;
+      EXPECT_EQ(std::memcmp(found.data, expected.data(), expected.size()), 0) << name;
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 11);
+}
+
+TEST(EmbeddedResources, NamesMatchInAnyLetterCaseAndLookupsAreStable) {
+  ResourceBytes upper = FindEmbeddedResource("JPG", "FIX_CORNERS");
+  ResourceBytes mixed = FindEmbeddedResource("jpg", "Fix_corners");
+  ResourceBytes again = FindEmbeddedResource("JPG", "FIX_CORNERS");
+  ASSERT_NE(upper.data, nullptr);
+  EXPECT_EQ(mixed.data, upper.data);
+  EXPECT_EQ(mixed.size, upper.size);
+  EXPECT_EQ(again.data, upper.data);
+}
+
+TEST(EmbeddedResources, MissingNameOrWrongTypeGivesNullAndZero) {
+  for (auto [type, name] : {std::pair{"JPG", "NO_SUCH_PICTURE"}, std::pair{"TGA", "FIX_CORNERS"},
+                            std::pair{"JPG", "FIX_RGB24"}, std::pair{"PNG", "FIX_CORNERS"}}) {
+    ResourceBytes found = FindEmbeddedResource(type, name);
+    EXPECT_EQ(found.data, nullptr) << type << " " << name;
+    EXPECT_EQ(found.size, 0u) << type << " " << name;
+  }
+}
+
+TEST(EmbeddedResources, ThePresentationsPicturesAreAllThere) {
+  ResourceBytes screen = FindEmbeddedResource("JPG", "DATA_screen");
+  EXPECT_NE(screen.data, nullptr);
+  EXPECT_EQ(FindEmbeddedResource("JPG", "data_screen").data, screen.data);
+  EXPECT_EQ(FindEmbeddedResource("JPG", "DATA_SCREEN").data, screen.data);
+  EXPECT_NE(FindEmbeddedResource("TGA", "DATA_FONT3").data, nullptr);
+  EXPECT_EQ(FindEmbeddedResource("JPG", "DATA_FONT2").data, nullptr);
+  std::vector<std::string> names = {"DATA_PARTICLE", "DATA_SCREEN", "DATA_FILM"};
+  for (int i = 1; i <= 17; ++i) names.push_back("DATA_" + std::to_string(i));
+  for (int i = 1; i <= 13; ++i) names.push_back("DDATA_" + std::to_string(i));
+  for (int i = 1; i <= 7; ++i) names.push_back("MDATA_" + std::to_string(i));
+  for (int i = 1; i <= 3; ++i) names.push_back("EDATA_" + std::to_string(i));
+  ASSERT_EQ(names.size(), 43u);
+  for (const auto &n : names) EXPECT_NE(FindEmbeddedResource("JPG", n.c_str()).data, nullptr) << n;
+}
+
+// ---- JPEG ---------------------------------------------------------------
+
+class JpegLoader : public ::testing::Test {
+protected:
+  OsMesaContext gl{64, 64};
+  void SetUp() override { ASSERT_TRUE(gl.ok()); }
+
+  static std::vector<uint8_t> Level0(GLuint texture, int *width, int *height) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, height);
+    std::vector<uint8_t> texels(static_cast<size_t>(*width) * *height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    return texels;
+  }
+};
+
+void ExpectColour(const uint8_t *px, int r, int g, int b, const char *what) {
+  EXPECT_NEAR(px[0], r, 12) << what;
+  EXPECT_NEAR(px[1], g, 12) << what;
+  EXPECT_NEAR(px[2], b, 12) << what;
+}
+
+TEST_F(JpegLoader, TextureStartsWithTheBottomLeftPixelAndHasMipmaps) {
+  GLuint slot = 0;
+  EXPECT_EQ(LoadJpegTexture(&slot, "fix_corners"), 1);
+  ASSERT_NE(slot, 0u);
+  int w = 0, h = 0;
+  std::vector<uint8_t> texels = Level0(slot, &w, &h);
+  ASSERT_EQ(w, 64);
+  ASSERT_EQ(h, 32);
+  ExpectColour(&texels[0], 255, 0, 0, "first texel: bottom-left is red");
+  ExpectColour(&texels[texels.size() - 3], 255, 255, 255, "last texel: top-right is white");
+  ExpectColour(&texels[(static_cast<size_t>(h - 1) * w) * 3], 0, 0, 255, "top-left is blue");
+  GLint level1 = 0, minFilter = 0, wrap = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+  EXPECT_EQ(level1, 32);
+  EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_NEAREST);
+  EXPECT_EQ(wrap, GL_CLAMP);
+}
+
+TEST_F(JpegLoader, DecodedRowsAreTurnedBottomFirst) {
+  DecodedImage *image = DecodeJpegResource("FIX_CORNERS");
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->imageWidth, 64);
+  EXPECT_EQ(image->imageHeight, 32);
+  EXPECT_EQ(image->rowStride, 192);
+  ExpectColour(image->pixels, 255, 0, 0, "bottom-left");
+  ExpectColour(image->pixels + 63 * 3, 0, 255, 0, "bottom-right");
+  ExpectColour(image->pixels + 31 * 192, 0, 0, 255, "top-left");
+  std::free(image->pixels);
+  std::free(image);
+}
+
+TEST_F(JpegLoader, CompleteDatastreamIsUsedUpExactlyWithoutWarnings) {
+  ResourceBytes bytes = FindEmbeddedResource("JPG", "FIX_CORNERS");
+  jpeg_decompress_struct d;
+  jpeg_error_mgr err;
+  d.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&d);
+  InstallMemorySource(&d, bytes.data, bytes.size);
+  DecodedImage image{};
+  testing::internal::CaptureStderr();
+  ReadJpegImage(&d, &image);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(err.num_warnings, 0);
+  EXPECT_EQ(d.src->bytes_in_buffer, 0u);
+  EXPECT_EQ(d.src->next_input_byte, bytes.data + bytes.size);
+  jpeg_destroy_decompress(&d);
+  std::free(image.pixels);
+}
+
+TEST_F(JpegLoader, CutDatastreamGivesFullTextureAndExactlyOneWarningLine) {
+  GLuint slot = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(LoadJpegTexture(&slot, "FIX_CUT"), 1);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Lines(err), std::vector<std::string>{"Premature end of JPEG file"});
+  int w = 0, h = 0;
+  Level0(slot, &w, &h);
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 64);
+}
+
+TEST_F(JpegLoader, GreyPictureIsConvertedToThreeSamplesPerPixel) {
+  DecodedImage *image = DecodeJpegResource("FIX_GREY");
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->rowStride, 3 * 32);
+  for (int i = 0; i < 32 * 32; ++i) {
+    const uint8_t *px = image->pixels + i * 3;
+    ASSERT_EQ(px[0], px[1]);
+    ASSERT_EQ(px[1], px[2]);
+  }
+  std::free(image->pixels);
+  std::free(image);
+}
+
+TEST_F(JpegLoader, SkipBeyondTheEndIsMetWithSubstituteMarkers) {
+  static const uint8_t data[5] = {1, 2, 3, 4, 5};
+  jpeg_decompress_struct d;
+  jpeg_error_mgr err;
+  d.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&d);
+  InstallMemorySource(&d, data, sizeof data);
+  auto *source = reinterpret_cast<MemorySource *>(d.src);
+  testing::internal::CaptureStderr();
+  d.src->skip_input_data(&d, 0);
+  d.src->skip_input_data(&d, -3);
+  EXPECT_EQ(d.src->bytes_in_buffer, 5u);
+  // 5 bytes, then two refills of two bytes each: 9 = 5 + 2 + 2.
+  d.src->skip_input_data(&d, 9);
+  std::string out = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(d.src->bytes_in_buffer, 0u);
+  EXPECT_EQ(d.src->next_input_byte, source->endMarker + 2);
+  EXPECT_EQ(source->endMarker[0], 0xFF);
+  EXPECT_EQ(source->endMarker[1], 0xD9);
+  EXPECT_EQ(err.num_warnings, 2);
+  EXPECT_EQ(Lines(out), std::vector<std::string>{"Premature end of JPEG file"});
+  jpeg_destroy_decompress(&d);
+}
+
+TEST(JpegLoaderDeath, MissingPictureEndsTheProcessWithTheLibrarysMessage) {
+  EXPECT_EXIT(
+      {
+        OsMesaContext gl(16, 16);
+        GLuint slot = 0;
+        LoadJpegTexture(&slot, "NO_SUCH_PICTURE");
+      },
+      testing::ExitedWithCode(1), "Not a JPEG file: starts with 0xff 0xd9");
+}
+
+TEST_F(JpegLoader, ProgressiveAndSmallPicturesTakeTheSamePath) {
+  for (auto [name, side] :
+       {std::pair{"DATA_screen", 512}, std::pair{"DATA_PARTICLE", 32}, std::pair{"DATA_1", 512}}) {
+    GLuint slot = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LoadJpegTexture(&slot, name), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << name;
+    int w = 0, h = 0;
+    Level0(slot, &w, &h);
+    EXPECT_EQ(w, side) << name;
+    EXPECT_EQ(h, side) << name;
+  }
+}
+
+// ---- TGA ----------------------------------------------------------------
+
+class TgaLoader : public ::testing::Test {
+protected:
+  OsMesaContext gl{16, 16};
+  void SetUp() override { ASSERT_TRUE(gl.ok()); }
+};
+
+TEST_F(TgaLoader, TwentyFourBitPictureLoadsAsRgbInStoredRowOrder) {
+  TgaImage image{};
+  ASSERT_EQ(LoadTgaTexture(&image, "FIX_RGB24"), 1);
+  EXPECT_EQ(image.bitsPerPixel, 24u);
+  EXPECT_EQ(image.imageWidth, 2u);
+  EXPECT_EQ(image.imageHeight, 2u);
+  const uint8_t swapped[12] = {30, 20, 10, 60, 50, 40, 90, 80, 70, 120, 110, 100};
+  EXPECT_EQ(std::memcmp(image.pixels, swapped, sizeof swapped), 0);
+  GLint format = 0, minFilter = 0;
+  glBindTexture(GL_TEXTURE_2D, image.texture);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+  EXPECT_EQ(format, GL_RGB);
+  EXPECT_EQ(minFilter, GL_LINEAR);
+  uint8_t texels[12] = {};
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+  EXPECT_EQ(std::memcmp(texels, swapped, sizeof swapped), 0);
+  std::free(image.pixels);
+}
+
+TEST_F(TgaLoader, ThirtyTwoBitPictureKeepsItsAlpha) {
+  TgaImage image{};
+  ASSERT_EQ(LoadTgaTexture(&image, "FIX_RGBA32"), 1);
+  const uint8_t swapped[8] = {3, 2, 1, 4, 7, 6, 5, 8};
+  EXPECT_EQ(std::memcmp(image.pixels, swapped, sizeof swapped), 0);
+  GLint format = 0;
+  glBindTexture(GL_TEXTURE_2D, image.texture);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  EXPECT_EQ(format, GL_RGBA);
+  std::free(image.pixels);
+}
+
+TEST_F(TgaLoader, FontSheetLoadsWithAllAlphaZero) {
+  TgaImage image{};
+  ASSERT_EQ(LoadTgaTexture(&image, "DATA_FONT2"), 1);
+  EXPECT_EQ(image.bitsPerPixel, 32u);
+  EXPECT_EQ(image.imageWidth, 256u);
+  EXPECT_EQ(image.imageHeight, 256u);
+  for (size_t i = 3; i < 256 * 256 * 4; i += 4) ASSERT_EQ(image.pixels[i], 0) << i;
+  std::free(image.pixels);
+}
+
+struct Rejection {
+  const char *name;
+  bool sizeWritten; // width and height stored before the rejection
+  uint32_t width, height;
+};
+
+void PrintTo(const Rejection &r, std::ostream *os) { *os << r.name; }
+
+class TgaRejection : public TgaLoader, public ::testing::WithParamInterface<Rejection> {};
+
+TEST_P(TgaRejection, ReturnsFalseAndTouchesOnlyWhatItReadFirst) {
+  const Rejection &r = GetParam();
+  TgaImage image{};
+  uint8_t sentinel = 0;
+  image.pixels = &sentinel;
+  image.bitsPerPixel = 99;
+  image.imageWidth = 77;
+  image.imageHeight = 66;
+  image.texture = 55;
+  EXPECT_EQ(LoadTgaTexture(&image, r.name), 0);
+  EXPECT_EQ(image.pixels, &sentinel);
+  EXPECT_EQ(image.bitsPerPixel, 99u);
+  EXPECT_EQ(image.texture, 55u);
+  EXPECT_EQ(image.imageWidth, r.sizeWritten ? r.width : 77u);
+  EXPECT_EQ(image.imageHeight, r.sizeWritten ? r.height : 66u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, TgaRejection,
+    ::testing::Values(Rejection{"FIX_RLE", false, 0, 0}, Rejection{"FIX_IDLENGTH", false, 0, 0},
+                      Rejection{"FIX_ZEROWIDTH", true, 0, 5}, Rejection{"FIX_DEPTH16", true, 4, 4},
+                      Rejection{"FIX_SHORT", true, 4, 4}, Rejection{"FIX_TINY", false, 0, 0},
+                      Rejection{"NO_SUCH_PICTURE", false, 0, 0},
+                      Rejection{"FIX_CORNERS", false, 0, 0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

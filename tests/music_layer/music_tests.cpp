@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <libopenmpt/libopenmpt.h>
+
+#include "music/audio_sink.h"
+#include "music/music.h"
+#include "music/player_core.h"
+
+namespace {
+
+constexpr uint32_t Order(uint32_t position) { return position & 0xFFFF; }
+constexpr uint32_t Row(uint32_t position) { return position >> 16; }
+
+std::vector<float> Sine(double frequency, float amplitude, int frames) {
+  std::vector<float> stereo(2 * static_cast<size_t>(frames));
+  for (int i = 0; i < frames; ++i)
+    stereo[2 * i] = stereo[2 * i + 1] =
+        amplitude * static_cast<float>(std::sin(2.0 * M_PI * frequency * i / playerRate));
+  return stereo;
+}
+
+// ---- The core, without any sink ------------------------------------------
+
+TEST(PlayerCore, SpectrumOfASineCentredOnABinPeaksThereAtHalfItsAmplitude) {
+  PlayerReset();
+  for (auto [bin, amplitude] : {std::pair{3, 1.0f}, std::pair{40, 0.5f}, std::pair{200, 0.25f}}) {
+    std::vector<float> sine =
+        Sine(bin * static_cast<double>(playerRate) / spectrumSize, amplitude, 2048);
+    PlayerRingWrite(sine.data(), 2048, 0, 0);
+    std::array<float, 256> magnitudes{};
+    PlayerSpectrumAt(PlayerFramesRendered(), magnitudes.data());
+    int peak = 0;
+    for (int k = 1; k < 256; ++k)
+      if (magnitudes[k] > magnitudes[peak]) peak = k;
+    EXPECT_EQ(peak, bin);
+    EXPECT_NEAR(magnitudes[bin], amplitude * 0.5f, amplitude * 0.01f) << bin;
+    EXPECT_LT(magnitudes[bin + 5], amplitude * 0.001f) << bin; // Hann leaks into neighbours only
+  }
+}
+
+TEST(PlayerCore, SpectrumBeforeEnoughAudioTreatsTheMissingPastAsSilence) {
+  PlayerReset();
+  std::array<float, 256> magnitudes{};
+  PlayerSpectrumAt(0, magnitudes.data());
+  for (float m : magnitudes) EXPECT_EQ(m, 0.0f);
+  std::vector<float> sine = Sine(3 * static_cast<double>(playerRate) / spectrumSize, 1.0f, 256);
+  PlayerRingWrite(sine.data(), 256, 0, 0);
+  PlayerSpectrumAt(256, magnitudes.data());
+  EXPECT_GT(magnitudes[3], 0.05f);
+  EXPECT_LT(magnitudes[3], 0.5f);
+}
+
+TEST(PlayerCore, PositionIsTheMarkInForceAtTheHeardFrame) {
+  PlayerReset();
+  EXPECT_EQ(PlayerPositionAt(0), 0u);
+  std::vector<float> silence(2 * 1000, 0.0f);
+  PlayerRingWrite(silence.data(), 1000, 0, 0);   // frames 0..999
+  PlayerRingWrite(silence.data(), 1000, 0, 1);   // 1000..1999
+  PlayerRingWrite(silence.data(), 1000, 2, 191); // 2000..2999
+  EXPECT_EQ(PlayerPositionAt(999), 0u);
+  EXPECT_EQ(PlayerPositionAt(1000), 1u << 16);
+  EXPECT_EQ(PlayerPositionAt(1999), 1u << 16);
+  EXPECT_EQ(PlayerPositionAt(2500), 2u | (191u << 16));
+}
+
+TEST(PlayerCore, ModulePlaysEveryOrderRowByRowThenStartsOverAtOrderZero) {
+  PlayerReset();
+  openmpt_module *module = PlayerOpenModule(VELMOR_MODULE, 1);
+  ASSERT_NE(module, nullptr);
+  PlayerInstall(module);
+  PlayerRestart();
+  std::vector<float> block(2 * 512);
+  uint32_t last = 0;
+  std::vector<int> rowsSeen(13, 0);
+  bool wrapped = false;
+  // About 200 s of music in 512-frame blocks, plus a margin to see the wrap.
+  for (int i = 0; i < 210 * playerRate / 512 && !wrapped; ++i) {
+    PlayerRender(block.data(), 512);
+    uint32_t now = PlayerPositionAt(PlayerFramesRendered() - 1);
+    if (Order(now) == 0 && Order(last) == 12) {
+      wrapped = true;
+      EXPECT_EQ(Row(now), 0u);
+      break;
+    }
+    if (now != last) {
+      // Forward only: the next row of the same order, or row 0 of the next.
+      bool nextRow = Order(now) == Order(last) && Row(now) == Row(last) + 1;
+      bool nextOrder = Order(now) == Order(last) + 1 && Row(now) == 0 && Row(last) == 255;
+      EXPECT_TRUE(nextRow || nextOrder)
+          << Order(last) << ":" << Row(last) << " -> " << Order(now) << ":" << Row(now);
+      ASSERT_LT(Order(now), 13u);
+      ++rowsSeen[Order(now)];
+    }
+    last = now;
+  }
+  EXPECT_TRUE(wrapped);
+  for (int o = 1; o < 13; ++o) EXPECT_EQ(rowsSeen[o], 256) << "order " << o;
+  PlayerReset();
+  PlayerCloseModule(module);
+}
+
+TEST(PlayerCore, SlideFadesLinearlyToSilenceAndStopsTheChannel) {
+  PlayerReset();
+  openmpt_module *module = PlayerOpenModule(VELMOR_MODULE, 1);
+  ASSERT_NE(module, nullptr);
+  PlayerInstall(module);
+  PlayerRestart();
+  std::vector<float> block(2 * 44100);
+  PlayerRender(block.data(), 44100); // one second of music
+  uint64_t start = PlayerFramesRendered();
+  PlayerSlideToSilence(22050);
+  PlayerRender(block.data(), 44100);
+  EXPECT_FALSE(PlayerIsPlaying());
+  for (int i = 22050; i < 44100; ++i) ASSERT_EQ(block[2 * i], 0.0f) << i;
+  // The gain falls linearly: each quarter of the slide is quieter than the last.
+  auto peak = [&](int from, int to) {
+    float p = 0;
+    for (int i = 2 * from; i < 2 * to; ++i) p = std::max(p, std::fabs(block[i]));
+    return p;
+  };
+  EXPECT_GT(peak(0, 5512), 0.0f);
+  EXPECT_LE(peak(16537, 22050), peak(0, 5512) * 0.3f);
+  uint32_t frozen = PlayerPositionAt(PlayerFramesRendered());
+  PlayerRender(block.data(), 4410);
+  EXPECT_EQ(PlayerPositionAt(PlayerFramesRendered()), frozen);
+  EXPECT_EQ(start + 44100 + 4410, PlayerFramesRendered());
+  PlayerReset();
+  PlayerCloseModule(module);
+}
+
+TEST(PlayerCore, MissingOrDamagedModuleIsRefusedWithTheFileNamed) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(PlayerOpenModule("/nonexistent/torva.it", 1), nullptr);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("/nonexistent/torva.it"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+
+  std::string damaged = testing::TempDir() + "damaged.it";
+  std::ofstream(damaged) << "IMPM this is not really a module";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(PlayerOpenModule(damaged.c_str(), 1), nullptr);
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find(damaged), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+}
+
+// ---- The calls, on SDL's disk driver (no sound card needed) ----------------
+
+std::vector<float> ReadFloats(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<float> out(bytes.size() / sizeof(float));
+  std::memcpy(out.data(), bytes.data(), out.size() * sizeof(float));
+  return out;
+}
+
+TEST(MusicCalls, InitFailsCleanlyWithoutADevice) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setenv("SDL_AUDIODRIVER", "nosuchdriver", 1);
+        std::exit(BASS_Init(1, 44100, 0, 0, nullptr) == 0 ? 7 : 0);
+      },
+      testing::ExitedWithCode(7), "velmor: no sound output");
+}
+
+TEST(MusicCalls, PlaysHeardPositionBehindRendererThenFadesAndStops) {
+  std::string file = testing::TempDir() + "velmor_disk_audio.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+  PlayerReset();
+  ASSERT_TRUE(BASS_Init(1, 44100, 0, 0, nullptr));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(BASS_MusicLoad(0, "/nonexistent/torva.it", 0, 0, BASS_MUSIC_LOOP, 0), 0u);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("/nonexistent/torva.it"),
+            std::string::npos);
+  HMUSIC music = BASS_MusicLoad(0, VELMOR_MODULE, 0, 0, BASS_MUSIC_LOOP, 0);
+  ASSERT_NE(music, 0u);
+  ASSERT_TRUE(BASS_Start());
+  ASSERT_TRUE(BASS_ChannelPlay(music, 1));
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // What is heard trails what was rendered by no more than the device's buffer.
+  uint64_t rendered = PlayerFramesRendered();
+  uint64_t heard = SinkHeardFrame();
+  EXPECT_LE(heard, rendered);
+  EXPECT_LE(rendered - heard, 512u + renderChunk);
+  uint32_t position = BASS_MusicGetOrderPosition(music);
+  uint32_t renderer = PlayerRendererPosition();
+  EXPECT_EQ(Order(position), 0u);
+  EXPECT_GE(Row(position), 15u); // 1.5 s at 60 ms a row is row 25
+  EXPECT_LE(Row(position), 30u);
+  EXPECT_LE(Row(renderer) - Row(position), 1u);
+  std::array<float, 256> spectrum{};
+  BASS_ChannelGetData(music, spectrum.data(), BASS_DATA_FFT512);
+
+  uint64_t slideFrom = PlayerFramesRendered();
+  ASSERT_TRUE(BASS_ChannelSlideAttributes(music, 0, -2, -101, 1000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1400));
+  EXPECT_FALSE(PlayerIsPlaying());
+  BASS_Stop();
+
+  std::vector<float> samples = ReadFloats(file);
+  size_t slideEnd = static_cast<size_t>(slideFrom + 44100);
+  ASSERT_GT(samples.size(), 2 * (slideEnd + 4410));
+  float before = 0, after = 0;
+  for (size_t i = 2 * (slideFrom - 22050); i < 2 * slideFrom; ++i)
+    before = std::max(before, std::fabs(samples[i]));
+  for (size_t i = 2 * slideEnd; i < samples.size(); ++i)
+    after = std::max(after, std::fabs(samples[i]));
+  EXPECT_GT(before, 0.01f);
+  EXPECT_EQ(after, 0.0f);
+  std::remove(file.c_str());
+}
+
+} // namespace
