@@ -116,8 +116,14 @@ int32_t LoadJpegTexture(GLuint *textureSlot, const char *resourceName) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+    // Rows are packed without padding: a picture 1 or 2 pixels wide would be
+    // read past its end under GL's default alignment of 4.
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB8, image->imageWidth, image->imageHeight, GL_RGB,
                       GL_UNSIGNED_BYTE, image->pixels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   } else {
     MessageBoxA(HWND_DESKTOP, "???.", resourceName, MB_OK | MB_ICONERROR);
   }

@@ -44,7 +44,13 @@ uint8_t LoadTgaTexture(TgaImage *image, const char *resourceName) {
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   GLenum format = image->bitsPerPixel == 24 ? GL_RGB : GL_RGBA;
+  // Rows are packed without padding; with GL's default alignment of 4, a
+  // 24-bit row whose length is not a multiple of 4 would be read past its end.
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), static_cast<GLsizei>(width),
                static_cast<GLsizei>(height), 0, format, GL_UNSIGNED_BYTE, image->pixels);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   return 1;
 }

@@ -216,6 +216,8 @@ TEST_F(JpegLoader, SkipBeyondTheEndIsMetWithSubstituteMarkers) {
 }
 
 TEST(JpegLoaderDeath, MissingPictureEndsTheProcessWithTheLibrarysMessage) {
+  // A fresh process: the software renderer's threads do not survive a fork.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         OsMesaContext gl(16, 16);

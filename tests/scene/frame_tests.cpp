@@ -164,9 +164,23 @@ TEST_F(FrameTest, CardStandsUprightUnmirroredCentredAndSized) {
   ExpectHue(Pixel(485, 215), Green, "bottom-right");
   ExpectHue(Pixel(315, 385), Blue, "top-left");
   ExpectHue(Pixel(485, 385), White, "top-right");
-  // Just outside the card there is no picture, only what the glow smears there.
-  EXPECT_LT(Pixel(290, 300)[0] * 255, 200);
-  EXPECT_LT(Pixel(400, 190)[0] * 255 + Pixel(400, 190)[1] * 255, 400);
+
+  // The card pass alone shows its size: 20 * scale units, centred on (400, 300).
+  SetScreenProjection();
+  glClear(GL_COLOR_BUFFER_BIT);
+  glViewport(0, 0, 800, 600);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
+  DrawSprites(0.0);
+  const Rgb clear = {0.0, 8 / 255.0, 15 / 255.0};
+  ExpectHue(Pixel(302, 210), Red, "just inside the left edge");
+  ExpectNear(Pixel(297, 210), clear, "just outside the left edge");
+  ExpectHue(Pixel(498, 210), Green, "just inside the right edge");
+  ExpectNear(Pixel(502, 210), clear, "just outside the right edge");
+  ExpectHue(Pixel(310, 202), Red, "just inside the bottom edge");
+  ExpectNear(Pixel(310, 197), clear, "just outside the bottom edge");
+  ExpectHue(Pixel(310, 398), Blue, "just inside the top edge");
+  ExpectNear(Pixel(310, 402), clear, "just outside the top edge");
 }
 
 TEST_F(FrameTest, CardTurnsClockwiseBySpinTimesPhase) {

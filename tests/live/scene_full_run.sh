@@ -1,0 +1,51 @@
+# The whole show in real time: every card on its row, the end when the module
+# comes back to order 0, a two-second fade, status 0.
+source "$(dirname "$0")/lib.sh"
+PROBE="$2"
+ENVELOPE="$3"
+start_x 800x600
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+
+# Order and first row of each step's position, steps 0 to 40 (row "-": any).
+expected=(0:63 0:127 0:191 1:- 1:63 1:127 1:191 2:- 2:63 2:127 2:191 3:- 3:63 3:127 3:191
+  4:- 4:63 4:127 4:191 5:- 5:63 5:127 5:191 6:- 6:63 6:127 6:191 7:- 7:63 7:127
+  8:- 8:63 8:127 8:191 9:- 9:63 9:127 9:191 10:127 11:- 11:127)
+
+began=$(date +%s.%N)
+"$PROBE" >"$WORK/stdout" 2>"$WORK/stderr" &
+APP=$!
+PIDS+=($APP)
+finish "$APP" 260
+ended=$(date +%s.%N)
+[ "$STATUS" = 0 ] || fail "exit status $STATUS: $(tail -5 "$WORK/stderr")"
+
+mapfile -t steps < <(grep '^probe: step' "$WORK/stderr")
+[ ${#steps[@]} = 41 ] || fail "${#steps[@]} steps instead of 41: $(grep probe "$WORK/stderr")"
+for i in $(seq 0 40); do
+  read -r _ _ step _ card _ _ order _ row <<<"${steps[$i]}"
+  [ "$step" = "$i" ] || fail "step $i came as step $step"
+  want_card=$i; [ "$i" = 40 ] && want_card=-1
+  [ "$card" = "$want_card" ] || fail "step $i revealed card $card"
+  want_order=${expected[$i]%%:*}
+  want_row=${expected[$i]##*:}
+  [ "$order" = "$want_order" ] || fail "step $i at order $order, expected $want_order"
+  if [ "$want_row" = "-" ]; then
+    [ "$row" -le 4 ] || fail "step $i late at row $row of order $order"
+  else
+    [ "$row" -ge "$want_row" ] && [ "$row" -le $((want_row + 4)) ] ||
+      fail "step $i at row $row, expected $want_row"
+  fi
+done
+grep -q '^probe: fade 2000 ms at order 0 ' "$WORK/stderr" || fail "no end fade at order 0"
+
+seconds=$(awk -v a="$ended" -v b="$began" 'BEGIN { printf "%.2f", a - b }')
+# The module lasts 199.68 s; the fade adds 2 s.
+awk -v s="$seconds" 'BEGIN { exit !(s >= 199.0 && s <= 206.7) }' || fail "ran $seconds s"
+
+"$ENVELOPE" "$WORK/audio.raw" 4 >"$WORK/envelope"
+# Loud before the fade, falling through it, silent at its end.
+awk 'NR > 1 { level[NR] = $2 } END {
+  n = NR; if (level[2] < -40) exit 1; if (level[n] > -90) exit 2;
+  for (i = 3; i <= n; i++) if (level[i] > level[i-1] + 3) exit 3 }' "$WORK/envelope" ||
+  fail "the music does not fade out: $(cat "$WORK/envelope")"
+echo "scene_full_run: 41 steps on their rows, end at order 0 with a 2 s fade, $seconds s, exit 0"
