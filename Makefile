@@ -12,7 +12,7 @@ build:
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build
-	./$(BUILD)/velmor
+	@bash scripts/run.sh
 
 test:
 	@bash scripts/setup.sh --tests

@@ -163,6 +163,9 @@ void PlayerSlideToSilence(uint64_t frames) {
 
 uint64_t PlayerFramesRendered() { return ring.framesWritten.load(std::memory_order_acquire); }
 uint32_t PlayerRendererPosition() { return rendererPosition.load(std::memory_order_relaxed); }
+double PlayerModuleSeconds() {
+  return playing != nullptr ? openmpt_module_get_duration_seconds(playing) : 0.0;
+}
 bool PlayerIsPlaying() { return channelOn.load(std::memory_order_acquire); }
 
 uint32_t PlayerPositionAt(uint64_t heard) {

@@ -55,6 +55,8 @@ void PlayerPrepareSpectrum();
 // 256 magnitudes |X_k| * 2 / 512 of the Hann-windowed mono mix of the 512
 // frames before `heard`. Allocates nothing.
 void PlayerSpectrumAt(uint64_t heard, float *magnitudes);
+// The installed module's length in seconds for one pass; 0 when none.
+double PlayerModuleSeconds();
 // Whether the channel is playing (started and not stopped by a slide).
 bool PlayerIsPlaying();
 

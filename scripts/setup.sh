@@ -7,8 +7,11 @@ build_pkgs=(g++ cmake make pkg-config libsdl2-dev libglu1-mesa-dev libgl-dev lib
   libjpeg62-turbo-dev libosmesa6-dev libegl-dev libopenmpt-dev libfftw3-dev
   libfreetype-dev libpng-dev fonts-paratype fonts-dejavu-core icc-profiles-free)
 test_pkgs=(xvfb xfonts-base xdotool x11-utils imagemagick openbox wmctrl openmpt123 xmp sox)
+run_pkgs=(ffmpeg)
 
-want=("${build_pkgs[@]}")
+# --tests adds what the tests use; the capture tool (used where there is no
+# display, and by the tests) needs ffmpeg.
+want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 if [ "${1:-}" = "--tests" ]; then want+=("${test_pkgs[@]}"); fi
 
 missing=()

@@ -1,0 +1,259 @@
+// velmor-capture: plays the intro offline, frame by frame, into a video. The
+// scene runs unchanged; the offscreen back end gives it a GL context and a
+// virtual clock, and the player is rendered in step with the frames, so each
+// frame sees the music exactly as it would be heard at that moment.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/main.h"
+#include "app/window.h"
+#include "capture/outputs.h"
+#include "music/music.h"
+#include "music/offline_sink.h"
+#include "music/player_core.h"
+#include "platform/offscreen/offscreen.h"
+#include "scene/scene.h"
+
+namespace {
+
+constexpr const char *usage =
+    "usage: velmor-capture [--fps N] [--from SECONDS] [--to SECONDS] [-o FILE]\n"
+    "       velmor-capture --still SECONDS FILE.png\n"
+    "\n"
+    "Renders \"Velmor for Torva\" without a display or a sound card, exactly as it\n"
+    "plays live, and writes it to a file. Run it in the folder that holds\n"
+    "torva_velmor2.it.\n"
+    "\n"
+    "  -o FILE          the video, MP4 (H.264 and AAC, made with ffmpeg);\n"
+    "                   default velmor_for_torva.mp4. A name ending in / is a\n"
+    "                   folder that receives frame_NNNNNN.png and audio.wav.\n"
+    "  --fps N          frames per second, 1 to 240 (default 60)\n"
+    "  --from SECONDS   start the file at this moment of the show (default 0)\n"
+    "  --to SECONDS     end it here (default: the end of the show)\n"
+    "  --still S FILE   write only the frame shown at S seconds, as a PNG\n"
+    "  --help           this text\n";
+
+struct Options {
+  int fps = 60;
+  double from = 0.0;
+  double to = -1.0;
+  CaptureOutput output;
+};
+
+volatile std::sig_atomic_t interrupted = 0;
+void OnInterrupt(int) { interrupted = 1; }
+
+bool ParseNumber(const char *text, double *value) {
+  char *end = nullptr;
+  *value = std::strtod(text, &end);
+  return end != text && *end == '\0' && std::isfinite(*value);
+}
+
+// Returns 0 to go on, otherwise the exit status.
+int ParseArguments(int argc, char **argv, Options *o) {
+  o->output.path = "velmor_for_torva.mp4";
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](double *v) {
+      if (i + 1 >= argc || !ParseNumber(argv[i + 1], v)) {
+        std::fprintf(stderr, "velmor-capture: %s needs a number\n%s", a.c_str(), usage);
+        return false;
+      }
+      ++i;
+      return true;
+    };
+    double v = 0;
+    if (a == "--help" || a == "-h") {
+      std::fputs(usage, stdout);
+      return -1;
+    } else if (a == "--fps") {
+      if (!value(&v)) return 2;
+      if (v < 1 || v > 240 || v != std::floor(v)) {
+        std::fprintf(stderr, "velmor-capture: --fps takes a whole number from 1 to 240\n");
+        return 2;
+      }
+      o->fps = static_cast<int>(v);
+    } else if (a == "--from") {
+      if (!value(&o->from)) return 2;
+    } else if (a == "--to") {
+      if (!value(&o->to)) return 2;
+    } else if (a == "-o") {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "velmor-capture: -o needs a file name\n%s", usage);
+        return 2;
+      }
+      o->output.path = argv[++i];
+    } else if (a == "--still") {
+      if (!value(&o->from) || i + 1 >= argc) {
+        std::fprintf(stderr, "velmor-capture: --still needs SECONDS and FILE.png\n%s", usage);
+        return 2;
+      }
+      o->output.kind = CaptureOutput::Still;
+      o->output.path = argv[++i];
+    } else {
+      std::fprintf(stderr, "velmor-capture: unknown argument \"%s\"\n%s", a.c_str(), usage);
+      return 2;
+    }
+  }
+  if (o->from < 0 || (o->to >= 0 && o->to <= o->from)) {
+    std::fprintf(stderr, "velmor-capture: --from must be at least 0 and before --to\n");
+    return 2;
+  }
+  if (o->output.kind != CaptureOutput::Still && !o->output.path.empty() &&
+      o->output.path.back() == '/')
+    o->output.kind = CaptureOutput::Folder;
+  o->output.fps = o->fps;
+  return 0;
+}
+
+// The moment video frame `v` is shown, in audio frames.
+int64_t FrameTime(int64_t v, int fps) { return v * virtualRate / fps; }
+
+struct Progress {
+  bool shown = isatty(STDERR_FILENO) != 0;
+  std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
+  int64_t lastDrawn = -1;
+
+  void Draw(int64_t done, int64_t total, int fps) {
+    if (!shown || total <= 0) return;
+    double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    int percent = static_cast<int>(std::min<int64_t>(100, done * 100 / total));
+    if (percent == lastDrawn && done != total) return;
+    lastDrawn = percent;
+    double speed = elapsed > 0 ? (static_cast<double>(done) / fps) / elapsed : 0.0;
+    double left = speed > 0 ? (static_cast<double>(total - done) / fps) / speed : 0.0;
+    char bar[31];
+    int filled = percent * 30 / 100;
+    for (int i = 0; i < 30; ++i) bar[i] = i < filled ? '#' : '.';
+    bar[30] = '\0';
+    std::fprintf(stderr, "\r[%s] %lld/%lld frames  %02d:%02d left  %.2fx real time ", bar,
+                 static_cast<long long>(done), static_cast<long long>(total),
+                 static_cast<int>(left) / 60, static_cast<int>(left) % 60, speed);
+    std::fflush(stderr);
+  }
+  void End() {
+    if (shown) std::fputc('\n', stderr);
+  }
+};
+
+int Fail(CaptureOutput *out, const std::string &message) {
+  std::fprintf(stderr, "velmor-capture: %s\n", message.c_str());
+  OutputAbandon(out);
+  return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  Options options;
+  if (int status = ParseArguments(argc, argv, &options)) return status < 0 ? 0 : status;
+  CaptureOutput *out = &options.output;
+  if (!OutputOpen(out)) {
+    std::fprintf(stderr, "velmor-capture: %s\n", out->error.c_str());
+    return 1;
+  }
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+
+  // The same window record and class the intro uses, in a window of its own
+  // size: the capture never switches a display.
+  static AppInfo app{GetModuleHandleA(nullptr), "OpenGL"};
+  static KeyTable keys{};
+  static AppWindow window{};
+  window.keys = &keys;
+  window.app = &app;
+  window.title = "Velmor for Torva";
+  window.width = captureWidth;
+  window.height = captureHeight;
+  window.colorBits = 32;
+  window.fullScreen = 0;
+  if (!RegisterWindowClass(&app) || !CreateAppWindow(&window))
+    return Fail(out, "no offscreen OpenGL: " + OffscreenGlError() +
+                         " (install Mesa's EGL: apt-get install libegl-mesa0)");
+  keepRunning = 1;
+  if (!InitScene(&window, &keys)) return Fail(out, "the scene could not be initialised");
+  if (MusicHandle == 0)
+    return Fail(out, "without torva_velmor2.it the show never ends; run velmor-capture in the "
+                     "folder that holds it");
+
+  // The file holds frames firstFrame up to (not including) lastFrame; its
+  // audio covers exactly the same span, so both tracks have one length.
+  const int fps = options.fps;
+  const int64_t firstFrame = static_cast<int64_t>(std::ceil(options.from * fps - 1e-9));
+  const int64_t lastFrame = options.to >= 0
+                                ? static_cast<int64_t>(std::ceil(options.to * fps - 1e-9))
+                                : INT64_MAX / virtualRate;
+  const int64_t from = FrameTime(firstFrame, fps);
+  const int64_t to = FrameTime(lastFrame, fps);
+  const double showSeconds = PlayerModuleSeconds() + 2.0;
+  Progress progress;
+  const int64_t totalFrames =
+      std::min(lastFrame, static_cast<int64_t>(std::ceil(showSeconds * fps)));
+
+  std::vector<uint8_t> frame(static_cast<size_t>(captureWidth) * captureHeight * 3);
+  std::vector<float> audio(2 * 4096);
+  int64_t audioDone = 0; // audio frames rendered (and written when inside the range)
+  auto renderAudioTo = [&](int64_t until) {
+    while (audioDone < until) {
+      int n = static_cast<int>(std::min<int64_t>(until - audioDone, 4096));
+      PlayerRender(audio.data(), n);
+      // Only the part inside [from, to) goes to the file.
+      int64_t skip = std::clamp<int64_t>(from - audioDone, 0, n);
+      int64_t keep = std::clamp<int64_t>(to - audioDone - skip, 0, n - skip);
+      if (keep > 0 && !OutputAudio(out, audio.data() + 2 * skip, static_cast<int>(keep)))
+        return false;
+      audioDone += n;
+    }
+    return true;
+  };
+
+  int64_t v = 0;
+  bool stillTaken = false;
+  while (keepRunning && !interrupted && FrameTime(v, fps) < to) {
+    int64_t shownAt = FrameTime(v, fps);
+    OffscreenSetNow(shownAt);
+    if (!renderAudioTo(shownAt)) return Fail(out, out->error);
+    OfflineSinkSetHeard(static_cast<uint64_t>(shownAt));
+    SceneFrame(1.0 / fps);
+    SwapBuffers(window.deviceContext);
+    OffscreenReadFrame(frame.data());
+    // A fade blocks the live program: the picture stands still while the
+    // music fades, so the frame repeats until the clock has caught up.
+    int64_t until = std::max(OffscreenNow(), FrameTime(v + 1, fps));
+    if (!renderAudioTo(std::min(until, to))) return Fail(out, out->error);
+    do {
+      if (out->kind == CaptureOutput::Still) {
+        if (!stillTaken &&
+            FrameTime(v + 1, fps) > static_cast<int64_t>(options.from * virtualRate)) {
+          if (!OutputFrame(out, frame.data())) return Fail(out, out->error);
+          stillTaken = true;
+        }
+      } else if (v >= firstFrame && v < lastFrame && !OutputFrame(out, frame.data())) {
+        return Fail(out, out->error);
+      }
+      ++v;
+      progress.Draw(std::min(v, totalFrames), totalFrames, fps);
+    } while (FrameTime(v, fps) < until && FrameTime(v, fps) < to);
+    if (stillTaken) break;
+  }
+  progress.End();
+  if (interrupted) return Fail(out, "interrupted; nothing was written");
+  if (out->kind == CaptureOutput::Still && !stillTaken)
+    return Fail(out, "the show ends before " + std::to_string(options.from) + " s");
+  if (out->kind != CaptureOutput::Still && !renderAudioTo(FrameTime(v, fps)))
+    return Fail(out, out->error);
+  if (!OutputFinish(out)) return Fail(out, out->error);
+  DestroyAppWindow(&window);
+  std::fprintf(stderr, "velmor-capture: wrote %s (%llu frames at %d fps)\n", out->path.c_str(),
+               static_cast<unsigned long long>(out->framesWritten), fps);
+  return 0;
+}
