@@ -2,7 +2,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test clean
+.PHONY: all build run test clean artwork-sheet
 
 all: build
 
@@ -22,3 +22,7 @@ test:
 
 clean:
 	rm -rf $(BUILD)
+
+# A contact sheet of all 45 pictures with their names, for looking at them at once.
+artwork-sheet: build
+	bash tools/artwork/contact_sheet.sh docs/artwork_sheet.png
