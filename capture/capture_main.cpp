@@ -223,6 +223,10 @@ int main(int argc, char **argv) {
     OffscreenSetNow(shownAt);
     if (!renderAudioTo(shownAt)) return Fail(out, out->error);
     OfflineSinkSetHeard(static_cast<uint64_t>(shownAt));
+#ifdef VELMOR_PROBE
+    // Only in the test build: which frame the timeline's lines belong to.
+    std::fprintf(stderr, "probe: frame %lld\n", static_cast<long long>(v));
+#endif
     SceneFrame(1.0 / fps);
     SwapBuffers(window.deviceContext);
     OffscreenReadFrame(frame.data());
