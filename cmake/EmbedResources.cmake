@@ -1,13 +1,17 @@
-# velmor_embed_resources(TARGET DIR... [DEPENDS file...])
+# velmor_embed_resources(TARGET DIR... [DEPENDS file...] [EXCLUDE name...])
 # Builds a static library that carries every *.jpg and *.tga found in the DIRs,
 # under type JPG or TGA and the file's name without extension, and defines the
 # table that FindResourceA searches. Files listed after DEPENDS are generated
-# by the build; they are embedded too.
+# by the build; they are embedded too. Files named after EXCLUDE (file names,
+# such as DATA_FILM.jpg) are left out of the DIRs.
 function(velmor_embed_resources target)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPENDS;EXCLUDE" ${ARGN})
   set(files ${ARG_DEPENDS})
   foreach(dir IN LISTS ARG_UNPARSED_ARGUMENTS)
     file(GLOB found CONFIGURE_DEPENDS "${dir}/*.jpg" "${dir}/*.tga")
+    foreach(excluded IN LISTS ARG_EXCLUDE)
+      list(REMOVE_ITEM found "${dir}/${excluded}")
+    endforeach()
     list(APPEND files ${found})
   endforeach()
   list(SORT files)

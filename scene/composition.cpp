@@ -1,6 +1,7 @@
 #include "scene/composition.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include <GL/glu.h>
 
@@ -29,6 +30,12 @@ void ReadMusic() {
 } // namespace
 
 void SceneFrame(double frameDelta) {
+#ifdef VELMOR_PROBE
+  // Only in the test build: lets the live tests tell whether any frame ran.
+  static bool first = true;
+  if (first) std::fprintf(stderr, "probe: first frame\n");
+  first = false;
+#endif
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   ReadMusic();
   SetScreenProjection();

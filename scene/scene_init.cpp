@@ -82,6 +82,10 @@ int32_t InitScene(AppWindow *window, KeyTable *keys) {
   if (!LoadJpegTexture(&FilmTexture, "DATA_FILM")) return 0;
   for (size_t i = 0; i < cardPictures.size(); ++i)
     if (!LoadJpegTexture(&TextureTable[i], cardPictures[i])) return 0;
+  // A re-created window loads the font again into the same record; the pixel
+  // copy of the earlier load would otherwise be lost with every toggle.
+  std::free(FontImage.pixels);
+  FontImage.pixels = nullptr;
   if (!LoadTgaTexture(&FontImage, "DATA_FONT2")) return 0;
 
   CreateRenderTexture(0);

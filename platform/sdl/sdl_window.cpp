@@ -33,7 +33,10 @@ int cursorCount = 0;
 // Self-pipe: the handler only writes one byte, which is async-signal-safe; a
 // small thread turns bytes into SDL events, which wake a blocked WaitMessage.
 int signalPipe[2] = {-1, -1};
-std::thread signalThread;
+// On the heap and never destroyed by exit(): a fatal error elsewhere (the JPEG
+// library ends the process with exit(1)) must not find a joinable thread in a
+// static destructor, which would abort the process instead.
+std::thread *signalThread = nullptr;
 
 void OnSignal(int sig) {
   int saved = errno;
@@ -63,7 +66,7 @@ void InstallSignals() {
   sa.sa_flags = SA_RESTART;
   sigemptyset(&sa.sa_mask);
   for (int sig : {SIGUSR1, SIGINT, SIGTERM}) sigaction(sig, &sa, nullptr);
-  signalThread = std::thread(ForwardSignals);
+  signalThread = new std::thread(ForwardSignals);
 }
 
 void RemoveSignals() {
@@ -71,7 +74,11 @@ void RemoveSignals() {
   for (int sig : {SIGUSR1, SIGINT, SIGTERM}) signal(sig, SIG_DFL);
   unsigned char stop = 0;
   [[maybe_unused]] ssize_t n = write(signalPipe[1], &stop, 1);
-  if (signalThread.joinable()) signalThread.join();
+  if (signalThread != nullptr) {
+    signalThread->join();
+    delete signalThread;
+    signalThread = nullptr;
+  }
   close(signalPipe[0]);
   close(signalPipe[1]);
   signalPipe[0] = signalPipe[1] = -1;

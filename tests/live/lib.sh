@@ -4,6 +4,9 @@ set -u
 
 PROGRAM="$1"
 WORK=$(mktemp -d)
+# No sound card here: SDL's dummy driver plays the music into nothing, at the
+# real pace. Tests that need the sound itself choose the disk driver.
+export SDL_AUDIODRIVER=dummy
 PIDS=()
 
 cleanup() {
@@ -78,15 +81,54 @@ cpu_over() {
   echo $((t1 - t0))
 }
 
+# main_thread_over PID SECONDS: the same for the thread that draws and pumps
+# messages alone (the music plays on in a thread of its own).
+main_thread_over() {
+  local t0 t1
+  t0=$(awk '{ print $14 + $15 }' "/proc/$1/task/$1/stat")
+  sleep "$2"
+  t1=$(awk '{ print $14 + $15 }' "/proc/$1/task/$1/stat")
+  echo $((t1 - t0))
+}
+
+# wait_for_scene X Y [SECONDS]: until the point shows the scene (the pictures
+# are decoded before the first frame, which takes a moment).
+wait_for_scene() {
+  local deadline=$((SECONDS + ${3:-15}))
+  while [ $SECONDS -lt $deadline ]; do
+    is_scene_colour "$(pixel "$1" "$2")" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# is_scene_colour R G B: the dark blue of the scene's background, lifted by
+# the glow and shaded by the vignette (not black, not the desktop's colour).
+is_scene_colour() {
+  local rgb
+  rgb=$(echo "$1" | tr -d 'srgb()' | tr ',' ' ')
+  read -r r g b <<<"$rgb"
+  [ "$b" -gt "$g" ] && [ "$g" -gt "$r" ] && [ "$b" -ge 20 ] && [ "$b" -le 120 ]
+}
+
 # finish PID SECONDS: waits for the program to end; its exit status goes to STATUS.
 finish() {
   local deadline=$((SECONDS + $2))
-  while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+  while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.01; done
   kill -0 "$1" 2>/dev/null && fail "program still running after $2 s"
   wait "$1"
   STATUS=$?
 }
 
+# press_key WINDOW KEY: as a person presses it, down for a moment. The intro
+# polls its key table once a frame, so a press and release inside one frame
+# (as `xdotool key` sends them) would never be seen.
+press_key() {
+  xdotool windowactivate --sync "$1" 2>/dev/null
+  xdotool keydown "$2"
+  sleep 0.3
+  xdotool keyup "$2"
+}
+
 window_state() { xprop -id "$1" _NET_WM_STATE 2>/dev/null; }
 
-readonly BACKGROUND="srgb(0,8,15)" # the scene's clear colour (0, 0.03, 0.06)

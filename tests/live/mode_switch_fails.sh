@@ -14,11 +14,11 @@ id=$(top_window "Velmor for Torva") || fail "no window after the box"
 geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
 [ "$geometry" = "800x600" ] || fail "window is $geometry"
 window_state "$id" | grep -q _NET_WM_STATE_FULLSCREEN && fail "window claims full screen"
-sleep 0.5
+wait_for_scene 400 300
 got=$(pixel 400 300)
-[ "$got" = "$BACKGROUND" ] || fail "window shows $got"
+is_scene_colour "$got" || fail "window shows $got"
 outside=$(pixel 900 700)
-[ "$outside" != "$BACKGROUND" ] || fail "the scene covers the whole 1024x768 screen"
+is_scene_colour "$outside" && fail "the scene covers the whole 1024x768 screen"
 
 kill -TERM "$APP"
 finish "$APP" 5

@@ -4,7 +4,6 @@ source "$(dirname "$0")/lib.sh"
 PROBE="$2"
 start_x 800x600
 start_wm
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 
 escape_after() {
   "$PROBE" >"$WORK/stdout" 2>"$WORK/stderr" &
@@ -12,9 +11,13 @@ escape_after() {
   PIDS+=($APP)
   id=$(top_window "Velmor for Torva") || fail "no window"
   sleep "$1"
-  xdotool windowactivate --sync "$id" key Escape
+  xdotool windowactivate --sync "$id" 2>/dev/null
+  xdotool keydown Escape
+  # The key is down once xdotool has returned.
   local pressed
   pressed=$(date +%s.%N)
+  sleep 0.3
+  xdotool keyup Escape
   finish "$APP" 5
   local took
   took=$(awk -v a="$(date +%s.%N)" -v b="$pressed" 'BEGIN { printf "%.2f", a - b }')
@@ -39,7 +42,7 @@ grep -q '^probe: step 3 card 3 at order 1 row [0-4]$' "$WORK/stderr" ||
 # Still in the first pass of the module: no step was taken twice.
 [ "$(grep -c '^probe: step 0 ' "$WORK/stderr")" = 1 ] || fail "the music started over"
 id=$(top_window "Velmor for Torva") || fail "no window after the toggle"
-xdotool windowactivate --sync "$id" key Escape
+press_key "$id" Escape
 finish "$APP" 5
 [ "$STATUS" = 0 ] || fail "exit status $STATUS after the toggle"
 echo "scene_escape_toggle: Escape within 1.5 s twice; toggle kept music and cards"

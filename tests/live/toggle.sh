@@ -16,9 +16,9 @@ for _ in $(seq 100); do
 done
 [ "$second" != "$first" ] || fail "SIGUSR1 did not re-create the window"
 window_state "$second" | grep -q _NET_WM_STATE_FULLSCREEN && fail "second window is full screen"
-sleep 0.5
+wait_for_scene 400 300
 got=$(pixel 400 300)
-[ "$got" = "$BACKGROUND" ] || fail "re-created window shows $got"
+is_scene_colour "$got" || fail "re-created window shows $got"
 busy=$(cpu_over "$APP" 1)
 [ "$busy" -ge 50 ] || fail "re-created window is not drawing ($busy ticks in 1 s)"
 
