@@ -2,7 +2,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test clean artwork-sheet
+.PHONY: all build run test clean artwork-sheet screenshots stills bench
 
 all: build
 
@@ -14,11 +14,59 @@ build:
 run: build
 	@bash scripts/run.sh
 
+# The whole suite twice: the normal build, then every program and test again
+# under AddressSanitizer, LeakSanitizer and UBSan (without the real-time runs
+# of the whole show, labelled `long`, the whole-show capture and the
+# resident-size test: docs/RELIABILITY.md says why), then short fuzzer runs.
 test:
 	@bash scripts/setup.sh --tests
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure
+	@$(MAKE) --no-print-directory test-sanitize test-fuzz
+
+SANITIZE_BUILD := build-sanitize
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
+SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+
+.PHONY: sanitize test-sanitize fuzz-build test-fuzz fuzz
+
+sanitize:
+	@bash scripts/setup.sh --tests
+	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMOR_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+
+# Programs that open a GL driver through EGL or GLX (the capture tool, the
+# intro in Xvfb) run apart, with the driver preloaded so that its one-time
+# allocations can be told from ours (see tests/lsan.supp). Left out: the long
+# runs, the whole-show capture (its label is lost in discovery), and the
+# resident-size test, which ASan's quarantine of freed memory fails by design.
+GL_DRIVER := $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so))
+test-sanitize: sanitize
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -LE 'long|capture|live'
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) LD_PRELOAD=$(GL_DRIVER) \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:verify_asan_link_order=0 \
+	  ctest --output-on-failure -L 'capture|live' -LE long -E '^(Capture\.WholeShow.*|live_fault_toggles)$$'
+
+# The fuzzers need clang's libFuzzer: a build of their own.
+fuzz-build:
+	@bash scripts/setup.sh --tests
+	@CC=clang-14 CXX=clang++-14 cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
+
+# Committed crash inputs replayed, then 5 seconds of fuzzing each.
+test-fuzz: fuzz-build
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+
+# Each fuzzer for FUZZ_SECONDS (default 60), one after the other, keeping
+# the corpus it grows in $(FUZZ_BUILD)/runs/.
+fuzz: fuzz-build
+	@for f in tga jpeg resource module; do \
+	  bash fuzz/run_fuzzer.sh $(FUZZ_BUILD)/$${f}_fuzzer $$f $(FUZZ_SECONDS) $(FUZZ_BUILD)/runs || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD)
@@ -26,3 +74,34 @@ clean:
 # A contact sheet of all 45 pictures with their names, for looking at them at once.
 artwork-sheet: build
 	bash tools/artwork/contact_sheet.sh docs/artwork_sheet.png
+
+# The live intro in Xvfb, photographed at three moments (about 3 minutes).
+screenshots: build
+	@bash scripts/setup.sh --tests
+	bash tools/screenshots.sh
+
+# The same three moments rendered exactly by the capture tool (a few minutes).
+stills: build
+	./$(BUILD)/velmor-capture --fps 30 --still 6.6 docs/still_text_card.png
+	./$(BUILD)/velmor-capture --fps 30 --still 33.6 docs/still_picture_card.png
+	./$(BUILD)/velmor-capture --fps 30 --still 176 docs/still_last_card.png
+
+# Start-up, frames, audio, capture and memory against floors measured in the
+# same run (about 2 minutes): docs/PERFORMANCE.md and build/bench.json. The
+# intro's memory is measured under Xvfb, which --tests installs.
+bench:
+	@bash scripts/setup.sh --tests
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target velmor-bench
+	./$(BUILD)/bench/velmor-bench --json $(BUILD)/bench.json --markdown docs/PERFORMANCE.md
+
+# The music rendered offline: docs/module_report.txt and docs/module_spectrogram.png.
+.PHONY: module-report soak
+module-report: build
+	@bash scripts/setup.sh --tests
+	bash tools/module/report.sh docs
+
+# Long runs of the sanitiser build of the intro in Xvfb, watching its resident
+# size: the whole show, then twenty full-screen toggles (about 5 minutes).
+soak: sanitize
+	bash tools/soak.sh $(SANITIZE_BUILD)/velmor

@@ -21,7 +21,11 @@ struct WindowClass {
 };
 
 std::vector<WindowClass> classes;
-std::vector<std::unique_ptr<PlatformWindow>> windows;
+// On the heap and never destroyed: when a library ends the process with exit()
+// while a window is open (the JPEG library on a bad picture), static destructors
+// must not free records whose native window the back end still holds.
+std::vector<std::unique_ptr<PlatformWindow>> &windows =
+    *new std::vector<std::unique_ptr<PlatformWindow>>;
 std::deque<MSG> queue;
 // Any non-null value serves: nothing resolves it further.
 HINSTANCE__ *const processInstance = reinterpret_cast<HINSTANCE__ *>(uintptr_t{0x400000});

@@ -16,7 +16,11 @@ public:
       current_ = OSMesaMakeCurrent(context_, pixels_.data(), GL_UNSIGNED_BYTE, width, height);
   }
   ~OsMesaContext() {
-    if (context_ != nullptr) OSMesaDestroyContext(context_);
+    if (context_ == nullptr) return;
+    // llvmpipe crashes inside OSMesaDestroyContext when drawing is still
+    // queued (seen after two full scene frames): drain it first.
+    if (OSMesaGetCurrentContext() == context_) glFinish();
+    OSMesaDestroyContext(context_);
   }
   OsMesaContext(const OsMesaContext &) = delete;
   OsMesaContext &operator=(const OsMesaContext &) = delete;
