@@ -42,10 +42,12 @@ seconds=$(awk -v a="$ended" -v b="$began" 'BEGIN { printf "%.2f", a - b }')
 # The module lasts 199.68 s; the fade adds 2 s.
 awk -v s="$seconds" 'BEGIN { exit !(s >= 199.0 && s <= 206.7) }' || fail "ran $seconds s"
 
-"$ENVELOPE" "$WORK/audio.raw" 4 >"$WORK/envelope"
-# Loud before the fade, falling through it, silent at its end.
+"$ENVELOPE" "$WORK/audio.raw" 2.5 >"$WORK/envelope"
+# The fade begins as the module starts over: audible, then falling from its
+# loudest quarter second on, and silent at its end.
 awk 'NR > 1 { level[NR] = $2 } END {
-  n = NR; if (level[2] < -40) exit 1; if (level[n] > -90) exit 2;
-  for (i = 3; i <= n; i++) if (level[i] > level[i-1] + 3) exit 3 }' "$WORK/envelope" ||
+  n = NR; top = 2; for (i = 2; i <= n; i++) if (level[i] > level[top]) top = i;
+  if (level[top] < -50) exit 1; if (level[n] > -90) exit 2;
+  for (i = top + 1; i <= n; i++) if (level[i] > level[i-1] + 3) exit 3 }' "$WORK/envelope" ||
   fail "the music does not fade out: $(cat "$WORK/envelope")"
 echo "scene_full_run: 41 steps on their rows, end at order 0 with a 2 s fade, $seconds s, exit 0"
