@@ -27,7 +27,9 @@ driver=$(ls /usr/lib/*/dri/swrast_dri.so 2>/dev/null | head -n 1)
 rss() { awk '/VmRSS/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
 status=0
 
-# 1. The whole show. The plateau is taken once start-up is over (20 s in).
+# 1. The whole show, sampled about once a second. The plateau is taken once
+# start-up is over (the 20th sample).
+began=$SECONDS
 "$program" 2>"$work/whole.err" &
 app=$!
 samples=()
@@ -43,7 +45,7 @@ plateau=${samples[20]:-0}
 final=${samples[$((n - 3))]:-0}
 change=$(awk -v a="$plateau" -v b="$final" 'BEGIN { printf "%.2f", (b - a) * 100 / a }')
 leaks=$(grep -c 'ERROR: LeakSanitizer\|ERROR: AddressSanitizer\|runtime error' "$work/whole.err")
-echo "whole show: $n s, exit $code, RSS at 20 s $plateau kB, 3 s before the end $final kB ($change %), min $(printf '%s\n' "${samples[@]}" | sort -n | head -1) kB, max $(printf '%s\n' "${samples[@]}" | sort -n | tail -1) kB, sanitizer reports $leaks"
+echo "whole show: $((SECONDS - began)) s, $n samples, exit $code, RSS after start-up (sample 20) $plateau kB, 3 samples before the end $final kB ($change %), min $(printf '%s\n' "${samples[@]}" | sort -n | head -1) kB, max $(printf '%s\n' "${samples[@]}" | sort -n | tail -1) kB, sanitizer reports $leaks"
 awk -v c="$change" 'BEGIN { exit !(c < 2 && c > -2) }' || status=1
 [ "$code" = 0 ] && [ "$leaks" = 0 ] || status=1
 

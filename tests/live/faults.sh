@@ -10,6 +10,7 @@ MODULE="$PWD/torva_velmor2.it"
 
 # run_in FOLDER PROGRAM: starts PROGRAM with FOLDER as its current folder.
 run_in() {
+  : >"$WORK/stderr"
   (cd "$1" && exec "$2" >"$WORK/stdout" 2>"$WORK/stderr") &
   APP=$!
   PIDS+=($APP)
