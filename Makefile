@@ -95,7 +95,7 @@ bench:
 	@cmake --build $(BUILD) -j$(JOBS) --target velmor-bench
 	./$(BUILD)/bench/velmor-bench --json $(BUILD)/bench.json --markdown docs/PERFORMANCE.md
 
-# The music rendered offline: docs/module_report.txt and docs/module_spectrogram.png.
+# The music rendered offline: docs/module_report.txt and docs/module_sonogram.png.
 .PHONY: module-report soak
 module-report: build
 	@bash scripts/setup.sh --tests

@@ -19,5 +19,5 @@ trap 'rm -f "$wav"' EXIT
 # Mono, up to 11 kHz, so the bass, the kick's 258 Hz thump and the melody stay legible.
 sox "$wav" -n remix - rate 22050 spectrogram -x 1200 -y 400 -z 90 \
   -t "$(basename "$module")" -c "mono mix, 0-11 kHz; 13 orders of 15.36 s" \
-  -o "$outdir/module_spectrogram.png"
+  -o "$outdir/module_sonogram.png"
 cat "$outdir/module_report.txt"
