@@ -13,6 +13,6 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "make run: no display here, so the intro is rendered into $video instead" \
-     "(about $(( $(nproc) > 1 ? 10 : 20 )) minutes without a GPU)." >&2
+     "(about a quarter of an hour without a GPU)." >&2
 ./build/velmor-capture -o "$video" || exit $?
 echo "make run: the intro is in $(pwd)/$video" >&2
