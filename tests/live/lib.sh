@@ -132,3 +132,14 @@ press_key() {
 
 window_state() { xprop -id "$1" _NET_WM_STATE 2>/dev/null; }
 
+# is_full_screen ID: whether the window manager shows it full screen; it sets
+# the state a moment after the window appears, so this waits up to 5 s for it.
+is_full_screen() {
+  local deadline=$((SECONDS + 5))
+  while [ $SECONDS -lt $deadline ]; do
+    window_state "$1" | grep -q _NET_WM_STATE_FULLSCREEN && return 0
+    sleep 0.1
+  done
+  return 1
+}
+

@@ -13,6 +13,7 @@ xdotool key --window "$box" Return
 id=$(top_window "Velmor for Torva") || fail "no window after the box"
 geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
 [ "$geometry" = "800x600" ] || fail "window is $geometry"
+sleep 1 # the window manager sets a full-screen state a moment after mapping
 window_state "$id" | grep -q _NET_WM_STATE_FULLSCREEN && fail "window claims full screen"
 wait_for_scene 400 300
 got=$(pixel 400 300)

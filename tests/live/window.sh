@@ -8,7 +8,7 @@ start_program
 id=$(top_window "Velmor for Torva") || fail "no window titled \"Velmor for Torva\""
 geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
 [ "$geometry" = "800x600" ] || fail "window is $geometry, expected 800x600"
-window_state "$id" | grep -q _NET_WM_STATE_FULLSCREEN || fail "window is not full screen"
+is_full_screen "$id" || fail "window is not full screen"
 wait_for_scene 400 300 || fail "the scene never appeared"
 for point in "400 300" "2 2" "797 597"; do
   # shellcheck disable=SC2086
