@@ -46,16 +46,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   static KeyTable keys;
 
   app.instance = instance;
-  app.className = "OpenGL";
-  window = AppWindow{};
-  window.keys = &keys;
-  window.app = &app;
-  window.title = "Velmor for Torva";
-  window.width = 800;
-  window.height = 600;
-  window.colorBits = 32;
-  window.fullScreen = 1;
-  keys.fill(0);
+  FillAppRecords(&app, &window, &keys, 1);
 
   if (!RegisterWindowClass(&app)) {
     MessageBoxA(HWND_DESKTOP, "Error Registering Window Class!", "Error", errorBoxStyle);

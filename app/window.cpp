@@ -29,6 +29,19 @@ void UndoCreation(AppWindow *window) {
 
 } // namespace
 
+void FillAppRecords(AppInfo *app, AppWindow *window, KeyTable *keys, int32_t fullScreen) {
+  app->className = "OpenGL";
+  *window = AppWindow{};
+  window->keys = keys;
+  window->app = app;
+  window->title = "Velmor for Torva";
+  window->width = 800;
+  window->height = 600;
+  window->colorBits = 32;
+  window->fullScreen = fullScreen;
+  keys->fill(0);
+}
+
 int32_t RegisterWindowClass(AppInfo *app) {
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = 48; // the record's size on the system it was laid out for

@@ -34,6 +34,10 @@ extern int32_t exitStatus;
 
 constexpr UINT WM_TOGGLEFULLSCREEN = WM_USER + 1; // 1025, sent from outside
 
+// The application and window records as the program starts them: class
+// "OpenGL", title "Velmor for Torva", 800x600 at 32 bits, no handles yet.
+void FillAppRecords(AppInfo *app, AppWindow *window, KeyTable *keys, int32_t fullScreen);
+
 int32_t RegisterWindowClass(AppInfo *app);
 int32_t ChangeDisplayMode(int32_t width, int32_t height, int32_t bits);
 int32_t CreateAppWindow(AppWindow *window);

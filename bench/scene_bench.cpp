@@ -256,13 +256,7 @@ double JpegTextureMB() { return jpegTextureMB; }
 bool OpenBenchScene() {
   residentSteps.start = ResidentMB("VmRSS:");
   app.instance = GetModuleHandleA(nullptr);
-  window.keys = &keys;
-  window.app = &app;
-  window.title = "Velmor for Torva";
-  window.width = 800;
-  window.height = 600;
-  window.colorBits = 32;
-  window.fullScreen = 0;
+  FillAppRecords(&app, &window, &keys, 0);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window)) {
     std::fprintf(stderr, "velmor-bench: no offscreen OpenGL: %s\n", OffscreenGlError().c_str());
     return false;

@@ -169,13 +169,7 @@ int main(int argc, char **argv) {
   static AppInfo app{GetModuleHandleA(nullptr), "OpenGL"};
   static KeyTable keys{};
   static AppWindow window{};
-  window.keys = &keys;
-  window.app = &app;
-  window.title = "Velmor for Torva";
-  window.width = captureWidth;
-  window.height = captureHeight;
-  window.colorBits = 32;
-  window.fullScreen = 0;
+  FillAppRecords(&app, &window, &keys, 0);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window))
     return Fail(out, "no offscreen OpenGL: " + OffscreenGlError() +
                          " (install Mesa's EGL: apt-get install libegl-mesa0)");
