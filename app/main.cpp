@@ -59,16 +59,21 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     window.fullScreen = fullScreenRequest;
     if (!CreateAppWindow(&window)) {
       MessageBoxA(HWND_DESKTOP, "Error Creating OpenGL Window", "Error", errorBoxStyle);
+      // A shell or session manager must not read "it played" from this.
+      exitStatus = 1;
       keepRunning = 0;
       break;
     }
     // The clock restarted with the window; the previous reading restarts with
     // it, so the first delta of a re-created window is never negative.
     lastClockMs = 0.0;
-    if (InitScene(&window, &keys))
+    if (InitScene(&window, &keys)) {
       RunInnerLoop(&window);
-    else
+    } else {
+      // The scene has said on standard error what it could not load.
+      exitStatus = 1;
       RequestQuit(&window);
+    }
     DestroyAppWindow(&window);
   } while (keepRunning);
 

@@ -9,6 +9,7 @@ protected:
     FakeReset();
     testScene = TestScene{};
     lastClockMs = 0.0;
+    exitStatus = 0;
     FakeSetCounter(true, 1000, 0, 4); // every counter read advances 4 ms
   }
   static int Run() { return WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL); }
@@ -96,30 +97,30 @@ TEST_F(MainLoopTest, FailedRegistrationShowsBothBoxesAndReturnsMinusOne) {
   EXPECT_EQ(testScene.inits, 0);
 }
 
-TEST_F(MainLoopTest, FailedWindowCreationShowsBoxAndEndsWithZero) {
+TEST_F(MainLoopTest, FailedWindowCreationShowsBoxAndEndsWithOne) {
   FakeFailCall("wglCreateContext");
-  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Run(), 1);
   EXPECT_EQ(FakeMessageBoxes(), std::vector<std::string>{"Error|Error Creating OpenGL Window"});
   EXPECT_EQ(testScene.inits, 0);
   EXPECT_EQ(FakeCallCount("UnregisterClassA"), 1);
   EXPECT_FALSE(FakeDisplaySwitched());
 }
 
-TEST_F(MainLoopTest, FailedCreationAfterToggleEndsWithBoxAndZero) {
+TEST_F(MainLoopTest, FailedCreationAfterToggleEndsWithBoxAndOne) {
   testScene.frame = [](int frame, double) {
     if (frame == 1) {
       FakeFailCall("GetDC");
       PostToWindow(WM_TOGGLEFULLSCREEN);
     }
   };
-  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Run(), 1);
   EXPECT_EQ(testScene.inits, 1);
   EXPECT_EQ(FakeMessageBoxes(), std::vector<std::string>{"Error|Error Creating OpenGL Window"});
 }
 
-TEST_F(MainLoopTest, FailedSceneInitialisationEndsWithoutFramesOrBoxes) {
+TEST_F(MainLoopTest, FailedSceneInitialisationEndsWithOneWithoutFramesOrBoxes) {
   testScene.init = [](AppWindow *, KeyTable *) { return 0; };
-  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(testScene.deltas.empty());
   EXPECT_TRUE(FakeMessageBoxes().empty());
   EXPECT_EQ(FakeCallCount("DestroyWindow"), 1);
