@@ -36,3 +36,12 @@ void BackendShowWindow(PlatformWindow *window, int command);
 // Turns pending native events into posted messages. With wait nonzero, first
 // blocks until at least one native event is pending.
 void BackendPumpEvents(int wait);
+
+// The display mode. The core keeps whether the display is switched and gives
+// it back on every way out of the process; the back end does the switching.
+// Switch: a DISP_CHANGE_* result. Read: the display's size as it is now, 1
+// when known. Restore: back to the desktop's own mode (only called while
+// switched).
+LONG BackendSwitchDisplayMode(const DEVMODEA *mode);
+int BackendReadDisplayMode(DWORD *width, DWORD *height);
+void BackendRestoreDisplayMode();

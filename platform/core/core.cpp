@@ -3,6 +3,8 @@
 // window procedure. Back ends add the native window, GL, display mode, boxes
 // and time.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -29,6 +31,15 @@ std::vector<std::unique_ptr<PlatformWindow>> &windows =
 std::deque<MSG> queue;
 // Any non-null value serves: nothing resolves it further.
 HINSTANCE__ *const processInstance = reinterpret_cast<HINSTANCE__ *>(uintptr_t{0x400000});
+
+bool displaySwitched = false;
+bool exitHandlerInstalled = false;
+
+void RestoreDisplayMode() {
+  if (!displaySwitched) return;
+  displaySwitched = false;
+  BackendRestoreDisplayMode();
+}
 
 bool MessageMatches(const MSG &msg, HWND window, UINT filterMin, UINT filterMax) {
   if (window != nullptr && msg.hwnd != window) return false;
@@ -219,4 +230,36 @@ BOOL WaitMessage() {
   if (BackendCallHook("WaitMessage")) return FALSE;
   if (queue.empty()) BackendPumpEvents(1);
   return TRUE;
+}
+
+LONG ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
+  if (BackendCallHook("ChangeDisplaySettingsA")) return DISP_CHANGE_FAILED;
+  if (mode == nullptr) {
+    RestoreDisplayMode();
+    return DISP_CHANGE_SUCCESSFUL;
+  }
+  if ((flags & CDS_FULLSCREEN) == 0) return DISP_CHANGE_FAILED;
+  LONG result = BackendSwitchDisplayMode(mode);
+  if (result != DISP_CHANGE_SUCCESSFUL) return result;
+  displaySwitched = true;
+  // A library may end the process with exit() while the display is switched
+  // (the JPEG decoder does on a bad picture); the desktop must not be left at
+  // our size. An orderly shutdown has restored it already, so this does nothing.
+  if (!exitHandlerInstalled) {
+    std::atexit(RestoreDisplayMode);
+    exitHandlerInstalled = true;
+  }
+  // A mode that is listed can still fail to take: only the size read back
+  // counts, or the program would draw full screen into a corner of the desktop.
+  DWORD width = 0;
+  DWORD height = 0;
+  bool known = BackendReadDisplayMode(&width, &height) != 0;
+  bool widthOk = (mode->dmFields & DM_PELSWIDTH) == 0 || width == mode->dmPelsWidth;
+  bool heightOk = (mode->dmFields & DM_PELSHEIGHT) == 0 || height == mode->dmPelsHeight;
+  if (known && widthOk && heightOk) return DISP_CHANGE_SUCCESSFUL;
+  if (known)
+    std::fprintf(stderr, "velmor: the display stayed at %ux%u instead of %ux%u\n", width, height,
+                 mode->dmPelsWidth, mode->dmPelsHeight);
+  RestoreDisplayMode();
+  return DISP_CHANGE_FAILED;
 }

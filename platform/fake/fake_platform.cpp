@@ -18,7 +18,11 @@ std::vector<std::string> calls;
 std::vector<ArmedFailure> failures;
 std::vector<std::string> boxes;
 bool fullScreenAvailable = true;
+bool switchTakesEffect = true;
 bool displaySwitched = false;
+DWORD switchedWidth = 0;
+DWORD switchedHeight = 0;
+int restores = 0;
 int cursorCount = 0;
 bool counterAvailable = true;
 int64_t counterFrequency = 1000000;
@@ -43,6 +47,8 @@ void FakeReset() {
   failures.clear();
   boxes.clear();
   fullScreenAvailable = true;
+  switchTakesEffect = true;
+  restores = 0;
   displaySwitched = false;
   cursorCount = 0;
   FakeSetCounter(true, 1000000, 0, 0);
@@ -64,6 +70,8 @@ const std::vector<std::string> &FakeMessageBoxes() { return boxes; }
 bool FakeDisplaySwitched() { return displaySwitched; }
 int FakeCursorCount() { return cursorCount; }
 void FakeSetFullScreenAvailable(bool available) { fullScreenAvailable = available; }
+void FakeSetSwitchTakesEffect(bool takes) { switchTakesEffect = takes; }
+int FakeDisplayRestores() { return restores; }
 void FakeSetCounter(bool available, int64_t frequency, int64_t value, int64_t step) {
   counterAvailable = available;
   counterFrequency = frequency;
@@ -110,15 +118,25 @@ void BackendPumpEvents(int wait) {
   }
 }
 
-LONG ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
-  if (BackendCallHook("ChangeDisplaySettingsA")) return DISP_CHANGE_FAILED;
-  if (mode == nullptr) {
-    displaySwitched = false;
-    return DISP_CHANGE_SUCCESSFUL;
-  }
-  if (!fullScreenAvailable || (flags & CDS_FULLSCREEN) == 0) return DISP_CHANGE_BADMODE;
+LONG BackendSwitchDisplayMode(const DEVMODEA *mode) {
+  if (!fullScreenAvailable) return DISP_CHANGE_BADMODE;
   displaySwitched = true;
+  switchedWidth = mode->dmPelsWidth;
+  switchedHeight = mode->dmPelsHeight;
   return DISP_CHANGE_SUCCESSFUL;
+}
+
+int BackendReadDisplayMode(DWORD *width, DWORD *height) {
+  // A desktop of 1024x768 that, when the switch does not take, stays so.
+  bool switched = displaySwitched && switchTakesEffect;
+  *width = switched ? switchedWidth : 1024;
+  *height = switched ? switchedHeight : 768;
+  return 1;
+}
+
+void BackendRestoreDisplayMode() {
+  displaySwitched = false;
+  ++restores;
 }
 
 int ShowCursor(BOOL show) {

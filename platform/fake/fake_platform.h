@@ -28,6 +28,11 @@ const std::vector<std::string> &FakeMessageBoxes();
 bool FakeDisplaySwitched();
 int FakeCursorCount();
 void FakeSetFullScreenAvailable(bool available);
+// With false, a switch to a listed mode is accepted but the display stays at
+// the desktop's 1024x768, as when a driver or compositor refuses it later.
+void FakeSetSwitchTakesEffect(bool takes);
+// How often the display was given back its own mode.
+int FakeDisplayRestores();
 
 // The clock. Without a counter, QueryPerformanceFrequency fails and only the
 // millisecond timer runs. `counterStep` is added after every counter read.

@@ -132,9 +132,10 @@ void BackendDestroyWindow(PlatformWindow *) {}
 void BackendShowWindow(PlatformWindow *, int) {}
 void BackendPumpEvents(int) {}
 
-LONG ChangeDisplaySettingsA(DEVMODEA *mode, DWORD) {
-  return mode == nullptr ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_BADMODE;
-}
+// No display: there is no mode to switch.
+LONG BackendSwitchDisplayMode(const DEVMODEA *) { return DISP_CHANGE_BADMODE; }
+int BackendReadDisplayMode(DWORD *, DWORD *) { return 0; }
+void BackendRestoreDisplayMode() {}
 int ShowCursor(BOOL show) { return show ? 0 : -1; }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {

@@ -7,7 +7,6 @@
 
 struct SdlWindow {
   SDL_Window *window;
-  bool fullScreen;
   bool dcHeld;
 };
 

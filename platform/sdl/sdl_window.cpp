@@ -24,10 +24,11 @@ bool displayOpen = false;
 Uint32 signalEventType = 0;
 PlatformWindow *currentWindow = nullptr;
 
-// A switched display mode is held here between ChangeDisplaySettingsA and the
-// creation of the full-screen window; SDL can only switch modes for a window.
-bool modeSwitched = false;
-SDL_DisplayMode switchedMode{};
+// SDL switches the display's mode only for a shown full-screen window, so the
+// switch makes that window; the next WS_POPUP window created adopts it. Until
+// the display is given back, `modeWindow` is the window that holds the mode.
+SDL_Window *modeWindow = nullptr;
+bool modeWindowAdopted = false;
 int cursorCount = 0;
 
 // Self-pipe: the handler only writes one byte, which is async-signal-safe; a
@@ -210,21 +211,30 @@ void BackendCloseDisplay() {
   RemoveSignals();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   displayOpen = false;
-  modeSwitched = false;
 }
 
-int BackendCreateWindow(PlatformWindow *window, LPCSTR title, int x, int y) {
-  if (!displayOpen) return 0;
-  // X11 fixes a window's visual when it is created, so the pixel format that
-  // SetPixelFormat will accept is asked for here.
+// X11 fixes a window's visual when it is created, so the pixel format that
+// SetPixelFormat will accept is asked for before every window.
+void SetGlAttributes() {
   SDL_GL_ResetAttributes();
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
 
-  bool fullScreen = (window->style & WS_POPUP) != 0 && modeSwitched;
+int BackendCreateWindow(PlatformWindow *window, LPCSTR title, int x, int y) {
+  if (!displayOpen) return 0;
+  if ((window->style & WS_POPUP) != 0 && modeWindow != nullptr && !modeWindowAdopted &&
+      (SDL_GetWindowFlags(modeWindow) & SDL_WINDOW_OPENGL) != 0) {
+    SDL_SetWindowTitle(modeWindow, title);
+    window->native = new SdlWindow{modeWindow, false};
+    modeWindowAdopted = true;
+    currentWindow = window;
+    return 1;
+  }
+  SetGlAttributes();
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   if ((window->style & WS_POPUP) != 0) flags |= SDL_WINDOW_BORDERLESS;
   SDL_Window *sdl = SDL_CreateWindow(title, x, y, window->width, window->height, flags);
@@ -232,12 +242,7 @@ int BackendCreateWindow(PlatformWindow *window, LPCSTR title, int x, int y) {
     std::fprintf(stderr, "velmor: cannot create the window: %s\n", SDL_GetError());
     return 0;
   }
-  if (fullScreen) {
-    SDL_SetWindowDisplayMode(sdl, &switchedMode);
-    SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN);
-  }
-  auto *native = new SdlWindow{sdl, fullScreen, false};
-  window->native = native;
+  window->native = new SdlWindow{sdl, false};
   currentWindow = window;
   return 1;
 }
@@ -246,6 +251,10 @@ void BackendDestroyWindow(PlatformWindow *window) {
   SdlWindow *native = NativeOf(window);
   if (native != nullptr) {
     // Destroying a full-screen window gives the desktop its own mode back.
+    if (native->window == modeWindow) {
+      modeWindow = nullptr;
+      modeWindowAdopted = false;
+    }
     SDL_DestroyWindow(native->window);
     delete native;
     window->native = nullptr;
@@ -265,14 +274,6 @@ void BackendShowWindow(PlatformWindow *window, int command) {
   }
   SDL_ShowWindow(native->window);
   SDL_RaiseWindow(native->window);
-  if (native->fullScreen) {
-    SDL_DisplayMode now{};
-    int display = SDL_GetWindowDisplayIndex(native->window);
-    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &now) != 0 ||
-        now.w != switchedMode.w || now.h != switchedMode.h)
-      std::fprintf(stderr, "velmor: the display stayed at %dx%d instead of %dx%d\n", now.w, now.h,
-                   switchedMode.w, switchedMode.h);
-  }
 }
 
 void BackendPumpEvents(int wait) {
@@ -281,22 +282,15 @@ void BackendPumpEvents(int wait) {
   while (SDL_PollEvent(&ev)) TranslateEvent(ev);
 }
 
-LONG ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
-  if (mode == nullptr) {
-    SdlWindow *native = currentWindow != nullptr ? NativeOf(currentWindow) : nullptr;
-    if (native != nullptr && native->fullScreen) {
-      SDL_SetWindowFullscreen(native->window, 0);
-      native->fullScreen = false;
-    }
-    modeSwitched = false;
-    return DISP_CHANGE_SUCCESSFUL;
-  }
-  if (!displayOpen || (flags & CDS_FULLSCREEN) == 0) return DISP_CHANGE_FAILED;
+LONG BackendSwitchDisplayMode(const DEVMODEA *mode) {
+  if (!displayOpen || modeWindow != nullptr) return DISP_CHANGE_FAILED;
   // SDL would answer a request for a missing mode with the nearest larger one
-  // and call it a success; only an exact match counts here.
+  // and call it a success; only an exact match is tried.
   int wantBits = (mode->dmFields & DM_BITSPERPEL) ? static_cast<int>(mode->dmBitsPerPel) : 0;
   int count = SDL_GetNumDisplayModes(0);
-  for (int i = 0; i < count; ++i) {
+  SDL_DisplayMode found{};
+  bool listed = false;
+  for (int i = 0; i < count && !listed; ++i) {
     SDL_DisplayMode m{};
     if (SDL_GetDisplayMode(0, i, &m) != 0) continue;
     int bits = static_cast<int>(SDL_BITSPERPIXEL(m.format));
@@ -304,12 +298,47 @@ LONG ChangeDisplaySettingsA(DEVMODEA *mode, DWORD flags) {
     bool bitsMatch = wantBits == 0 || bits == wantBits || (wantBits == 32 && bits == 24);
     if (m.w == static_cast<int>(mode->dmPelsWidth) && m.h == static_cast<int>(mode->dmPelsHeight) &&
         bitsMatch) {
-      switchedMode = m;
-      modeSwitched = true;
-      return DISP_CHANGE_SUCCESSFUL;
+      found = m;
+      listed = true;
     }
   }
-  return DISP_CHANGE_BADMODE;
+  if (!listed) return DISP_CHANGE_BADMODE;
+
+  SetGlAttributes();
+  Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+  SDL_Window *sdl = SDL_CreateWindow("", 0, 0, found.w, found.h, flags | SDL_WINDOW_OPENGL);
+  // Without OpenGL on the display the mode can still be switched; the window
+  // that needs GL is then refused on its own, with the error that says so.
+  if (sdl == nullptr) sdl = SDL_CreateWindow("", 0, 0, found.w, found.h, flags);
+  if (sdl == nullptr) {
+    std::fprintf(stderr, "velmor: cannot create the full-screen window: %s\n", SDL_GetError());
+    return DISP_CHANGE_FAILED;
+  }
+  SDL_SetWindowDisplayMode(sdl, &found);
+  SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN);
+  SDL_ShowWindow(sdl); // the mode changes here
+  modeWindow = sdl;
+  modeWindowAdopted = false;
+  return DISP_CHANGE_SUCCESSFUL;
+}
+
+int BackendReadDisplayMode(DWORD *width, DWORD *height) {
+  if (modeWindow == nullptr) return 0;
+  SDL_DisplayMode now{};
+  int display = SDL_GetWindowDisplayIndex(modeWindow);
+  if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &now) != 0) return 0;
+  *width = static_cast<DWORD>(now.w);
+  *height = static_cast<DWORD>(now.h);
+  return 1;
+}
+
+void BackendRestoreDisplayMode() {
+  if (modeWindow == nullptr) return;
+  SDL_SetWindowFullscreen(modeWindow, 0);
+  // A window made for the switch that no CreateWindowExA took is ours to end.
+  if (!modeWindowAdopted) SDL_DestroyWindow(modeWindow);
+  modeWindow = nullptr;
+  modeWindowAdopted = false;
 }
 
 int ShowCursor(BOOL show) {

@@ -52,6 +52,53 @@ TEST_F(ShellTest, FailedModeSwitchFallsBackToWindowWithBoxAndLeavesDisplayAlone)
   EXPECT_EQ(FakeCallCount("ShowCursor"), 0);
 }
 
+TEST_F(ShellTest, ListedModeThatDoesNotTakeIsAFailedSwitch) {
+  // The mode is in the display's list, but the display stays at its own size:
+  // the program must not believe it is full screen and draw into a corner.
+  FakeSetSwitchTakesEffect(false);
+  ASSERT_EQ(CreateAppWindow(&window), 1);
+  EXPECT_EQ(window.fullScreen, 0);
+  EXPECT_EQ(FakeMessageBoxes(),
+            std::vector<std::string>{"Error|Mode Switch Failed.\nRunning In Windowed Mode."});
+  EXPECT_EQ(PlatformWindowFromHandle(window.windowHandle)->style, WS_OVERLAPPEDWINDOW);
+  EXPECT_FALSE(FakeDisplaySwitched());
+  EXPECT_EQ(FakeDisplayRestores(), 1);
+  EXPECT_EQ(FakeCursorCount(), 0);
+  DestroyAppWindow(&window);
+  EXPECT_EQ(FakeDisplayRestores(), 1);
+}
+
+// A library that ends the process with exit() while the display is switched
+// (the JPEG decoder on a broken picture) still leaves the desktop as it was.
+// Exit handlers run newest first, so one installed before the switch sees
+// what the platform's own handler left.
+void ReportDisplayAtExit() {
+  std::fprintf(stderr, "at exit: switched %d, restores %d\n", FakeDisplaySwitched() ? 1 : 0,
+               FakeDisplayRestores());
+}
+
+TEST_F(ShellTest, ExitWhileFullScreenGivesTheDisplayBackOnce) {
+  // A fresh process for each child: the platform installs its handler once per
+  // process, and earlier tests in this one have installed it already.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportDisplayAtExit);
+        if (CreateAppWindow(&window) != 1 || !FakeDisplaySwitched()) std::_Exit(3);
+        std::exit(1);
+      },
+      ::testing::ExitedWithCode(1), "at exit: switched 0, restores 1");
+  // After an orderly destruction the handler has nothing left to do.
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportDisplayAtExit);
+        if (CreateAppWindow(&window) != 1) std::_Exit(3);
+        DestroyAppWindow(&window);
+        std::exit(1);
+      },
+      ::testing::ExitedWithCode(1), "at exit: switched 0, restores 1");
+}
+
 TEST_F(ShellTest, WindowedCreationNeverTouchesDisplayMode) {
   window.fullScreen = 0;
   ASSERT_EQ(CreateAppWindow(&window), 1);
