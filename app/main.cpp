@@ -37,6 +37,7 @@ void RunFrameStep(AppWindow *window) {
   // A second, separate reading: the moment between the two belongs to no frame.
   lastClockMs = ReadFrameClock();
   SceneFrame(frameDelta);
+  MarkKeysSeen(window);
   SwapBuffers(window->deviceContext);
 }
 

@@ -5,6 +5,18 @@
 
 namespace {
 
+// A press and its release can both arrive between two frames: a quick tap on a
+// slow machine, and as a rule from remote desktops and automation. The scene
+// looks at the table once a frame, so such a key stays down until a frame has
+// seen it, and its release is applied after that frame.
+std::array<uint8_t, 256> keyUnseen{};
+std::array<uint8_t, 256> releaseDeferred{};
+
+void ForgetKeyHistory() {
+  keyUnseen.fill(0);
+  releaseDeferred.fill(0);
+}
+
 constexpr UINT errorBoxStyle = MB_OK | MB_ICONEXCLAMATION;
 
 void ShowError(const char *text) { MessageBoxA(HWND_DESKTOP, text, "Error", errorBoxStyle); }
@@ -40,6 +52,7 @@ void FillAppRecords(AppInfo *app, AppWindow *window, KeyTable *keys, int32_t ful
   window->colorBits = 32;
   window->fullScreen = fullScreen;
   keys->fill(0);
+  ForgetKeyHistory();
 }
 
 int32_t RegisterWindowClass(AppInfo *app) {
@@ -129,6 +142,7 @@ int32_t CreateAppWindow(AppWindow *window) {
   ShowWindow(window->windowHandle, SW_SHOWNORMAL);
   window->visible = 1;
   window->keys->fill(0);
+  ForgetKeyHistory();
   StartFrameClock();
   return 1;
 }
@@ -180,9 +194,20 @@ LRESULT WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     break;
   case WM_CLOSE: RequestQuit(window); return 0;
   case WM_KEYDOWN:
+    if (wParam <= 255) {
+      // An auto-repeat of a key the frames already see changes nothing.
+      if ((*window->keys)[wParam] == 0) keyUnseen[wParam] = 1;
+      (*window->keys)[wParam] = 1;
+      releaseDeferred[wParam] = 0;
+      return 0;
+    }
+    break;
   case WM_KEYUP:
     if (wParam <= 255) {
-      (*window->keys)[wParam] = message == WM_KEYDOWN ? 1 : 0;
+      if (keyUnseen[wParam])
+        releaseDeferred[wParam] = 1;
+      else
+        (*window->keys)[wParam] = 0;
       return 0;
     }
     break;
@@ -197,4 +222,10 @@ LRESULT WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
   default: break;
   }
   return DefWindowProcA(handle, message, wParam, lParam);
+}
+
+void MarkKeysSeen(AppWindow *window) {
+  for (size_t key = 0; key < releaseDeferred.size(); ++key)
+    if (releaseDeferred[key]) (*window->keys)[key] = 0;
+  ForgetKeyHistory();
 }

@@ -43,4 +43,6 @@ int32_t ChangeDisplayMode(int32_t width, int32_t height, int32_t bits);
 int32_t CreateAppWindow(AppWindow *window);
 int32_t DestroyAppWindow(AppWindow *window);
 void RequestQuit(AppWindow *window);
+// Called after every frame: keys released before any frame saw them go up now.
+void MarkKeysSeen(AppWindow *window);
 LRESULT WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

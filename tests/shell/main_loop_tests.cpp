@@ -126,6 +126,33 @@ TEST_F(MainLoopTest, FailedSceneInitialisationEndsWithOneWithoutFramesOrBoxes) {
   EXPECT_EQ(FakeCallCount("DestroyWindow"), 1);
 }
 
+TEST_F(MainLoopTest, AKeyPressedAndReleasedBetweenFramesIsSeenByExactlyOneFrame) {
+  // A quick tap on a slow machine: both messages arrive before the next frame.
+  std::vector<int32_t> escape;
+  std::vector<int32_t> held;
+  testScene.frame = [&](int frame, double) {
+    escape.push_back((*testScene.window->keys)[VK_ESCAPE]);
+    held.push_back((*testScene.window->keys)['H']);
+    if (frame == 1) {
+      PostToWindow(WM_KEYDOWN, VK_ESCAPE);
+      PostToWindow(WM_KEYUP, VK_ESCAPE);
+      PostToWindow(WM_KEYDOWN, 'H');
+    }
+    // Released after a frame has seen it: up at once.
+    if (frame == 3) PostToWindow(WM_KEYUP, 'H');
+    // Pressed again within the same batch as its release: seen once more.
+    if (frame == 4) {
+      PostToWindow(WM_KEYDOWN, VK_ESCAPE);
+      PostToWindow(WM_KEYUP, VK_ESCAPE);
+      PostToWindow(WM_KEYDOWN, VK_ESCAPE);
+    }
+    if (frame == 6) RequestQuit(testScene.window);
+  };
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(escape, (std::vector<int32_t>{0, 1, 0, 0, 1, 1}));
+  EXPECT_EQ(held, (std::vector<int32_t>{0, 1, 1, 0, 0, 0}));
+}
+
 TEST_F(MainLoopTest, NoFrameRunsWhileMessagesWait) {
   // Three key messages arrive together; all are dispatched before the next frame.
   testScene.frame = [](int frame, double) {
