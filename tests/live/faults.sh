@@ -46,7 +46,7 @@ module_missing | module_damaged | module_truncated)
   [ "$ROW" = module_truncated ] && head -c 50000 "$MODULE" >"$WORK/run/torva_velmor2.it"
   start_wm
   run_in "$WORK/run" "$PROBE"
-  wait_for_line '^probe: first frame' 20 || fail "no frame: $(cat "$WORK/stderr")"
+  wait_for_line '^probe: first frame' 60 || fail "no frame: $(cat "$WORK/stderr")"
   sleep 5
   kill -0 "$APP" || fail "the program ended by itself"
   if [ "$ROW" = module_truncated ]; then
@@ -59,58 +59,62 @@ module_missing | module_damaged | module_truncated)
     outcome="background only; \"$line\""
   fi
   press_escape
-  ends_with 0 5
+  ends_with 0 15
   echo "$ROW: $outcome; Escape -> status 0"
   ;;
 no_audio)
   export SDL_AUDIODRIVER=nosuchdriver
   run_in "$PWD" "$PROBE"
-  box=$(top_window "Error" 20) || fail "no message box: $(cat "$WORK/stderr")"
+  box=$(top_window "Error") || fail "no message box: $(cat "$WORK/stderr")"
   xdotool key --window "$box" Return
-  ends_with 1 10
+  ends_with 1 30
   no_frame
   grep -q 'no sound output' "$WORK/stderr" || fail "no reason given: $(cat "$WORK/stderr")"
   echo "no_audio: box \"Cannot open the audio device.\", $(grep 'no sound' "$WORK/stderr"), status 1, no frame"
   ;;
 font_damaged)
   run_in "$PWD" "$BIN/velmor-fault-font"
-  ends_with 0 30
+  ends_with 0 60
   no_frame
   echo "font_damaged: ends before the first frame, status 0, nothing shown"
   ;;
 jpeg_missing)
+  before=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
   run_in "$PWD" "$BIN/velmor-fault-nofilm"
   ends_with 1 30
   no_frame
   grep -q '^Not a JPEG file: starts with 0xff 0xd9$' "$WORK/stderr" ||
     fail "not the library's line: $(cat "$WORK/stderr")"
-  echo "jpeg_missing: \"Not a JPEG file: starts with 0xff 0xd9\", status 1, no frame"
+  # The library ended the process while the display was switched to full screen.
+  after=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
+  [ "$after" = "$before" ] || fail "the display was left at $after instead of $before"
+  echo "jpeg_missing: \"Not a JPEG file: starts with 0xff 0xd9\", status 1, no frame, display $after as before"
   ;;
 jpeg_cut)
   start_wm
   run_in "$PWD" "$BIN/velmor-fault-cut"
-  wait_for_line '^probe: first frame' 30 || fail "no frame: $(cat "$WORK/stderr")"
+  wait_for_line '^probe: first frame' 60 || fail "no frame: $(cat "$WORK/stderr")"
   warnings=$(grep -c '^Premature end of JPEG file$' "$WORK/stderr")
   [ "$warnings" = 1 ] || fail "$warnings warning lines"
   press_escape
-  ends_with 0 5
+  ends_with 0 15
   echo "jpeg_cut: one \"Premature end of JPEG file\" line, the show runs, Escape -> status 0"
   ;;
 close_mid_fade)
   start_wm
   run_in "$PWD" "$PROBE"
-  wait_for_line '^probe: first frame' 20 || fail "no frame"
+  wait_for_line '^probe: first frame' 60 || fail "no frame"
   sleep 1
   press_escape
   sleep 0.3
   wmctrl -c "Velmor for Torva"
-  ends_with 0 5
+  ends_with 0 15
   echo "close_mid_fade: the close waits for the fade, status 0"
   ;;
 toggles)
   start_wm
   run_in "$PWD" "$PROBE"
-  wait_for_line '^probe: first frame' 20 || fail "no frame"
+  wait_for_line '^probe: first frame' 60 || fail "no frame"
   sleep 1
   first=$(awk '/VmRSS/ { print $2 }' "/proc/$APP/status")
   for _ in $(seq 20); do
@@ -128,13 +132,13 @@ toggles)
   growth=$(awk -v a="$first" -v b="$last" 'BEGIN { printf "%.1f", (b - a) * 100 / a }')
   awk -v g="$growth" 'BEGIN { exit !(g < 5) }' || fail "resident size grew by $growth % ($first -> $last kB)"
   press_escape
-  ends_with 0 5
+  ends_with 0 15
   echo "toggles: 20 re-creations, steps ${steps% } in order, RSS $first -> $last kB ($growth %), status 0"
   ;;
 minimise)
   start_wm
   run_in "$PWD" "$PROBE"
-  wait_for_line '^probe: first frame' 20 || fail "no frame"
+  wait_for_line '^probe: first frame' 60 || fail "no frame"
   id=$(top_window "Velmor for Torva") || fail "no window"
   xdotool windowminimize "$id"
   sleep 1
@@ -143,9 +147,9 @@ minimise)
   wmctrl -a "Velmor for Torva"
   sleep 1
   awake=$(cpu_over "$APP" 2)
-  [ "$awake" -ge 50 ] || fail "not drawing after the restore ($awake ticks in 2 s)"
+  [ "$awake" -ge 20 ] || fail "not drawing after the restore ($awake ticks in 2 s)"
   press_escape
-  ends_with 0 5
+  ends_with 0 15
   echo "minimise: drawing thread $asleep ticks in 30 s minimised, process $awake ticks in 2 s after restoring, status 0"
   ;;
 *)

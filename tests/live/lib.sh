@@ -8,6 +8,11 @@ WORK=$(mktemp -d)
 # real pace. Tests that need the sound itself choose the disk driver.
 export SDL_AUDIODRIVER=dummy
 PIDS=()
+# Waits for something that will happen (a server starting, a window
+# appearing, the first frame after the pictures are decoded) end as soon as it
+# does; their limits only bound a failure, so they are sized for a machine
+# whose cores are busy with other work: several times what an idle one needs.
+WAIT_LONG=30
 
 cleanup() {
   for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
@@ -21,12 +26,15 @@ fail() {
   exit 1
 }
 
-# start_x WIDTHxHEIGHT: a fresh Xvfb on a free display number.
+# start_x WIDTHxHEIGHT [XVFB OPTION...]: a fresh Xvfb on a free display number.
 start_x() {
+  local size="$1"
+  shift
   exec 3>"$WORK/display"
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp "$@" >"$WORK/xvfb.log" 2>&1 &
   PIDS+=($!)
-  for _ in $(seq 100); do
+  local deadline=$((SECONDS + WAIT_LONG))
+  while [ $SECONDS -lt $deadline ]; do
     [ -s "$WORK/display" ] && break
     sleep 0.05
   done
@@ -39,11 +47,12 @@ start_x() {
 start_wm() {
   openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
   PIDS+=($!)
-  for _ in $(seq 100); do
+  local deadline=$((SECONDS + WAIT_LONG))
+  while [ $SECONDS -lt $deadline ]; do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     sleep 0.05
   done
-  fail "openbox did not start"
+  fail "openbox did not start within $WAIT_LONG s: $(cat "$WORK/openbox.log")"
 }
 
 start_program() {
@@ -54,7 +63,7 @@ start_program() {
 
 # top_window TITLE [SECONDS]: id of the newest top-level window with that title.
 top_window() {
-  local deadline=$((SECONDS + ${2:-10})) id
+  local deadline=$((SECONDS + ${2:-WAIT_LONG})) id
   while [ $SECONDS -lt $deadline ]; do
     id=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" '$2 == t || index($0, t) { print $1 }' | tail -n 1)
     [ -n "$id" ] && { echo "$id"; return 0; }
@@ -94,7 +103,7 @@ main_thread_over() {
 # wait_for_scene X Y [SECONDS]: until the point shows the scene (the pictures
 # are decoded before the first frame, which takes a moment).
 wait_for_scene() {
-  local deadline=$((SECONDS + ${3:-15}))
+  local deadline=$((SECONDS + ${3:-WAIT_LONG}))
   while [ $SECONDS -lt $deadline ]; do
     is_scene_colour "$(pixel "$1" "$2")" && return 0
     sleep 0.2
@@ -133,9 +142,9 @@ press_key() {
 window_state() { xprop -id "$1" _NET_WM_STATE 2>/dev/null; }
 
 # is_full_screen ID: whether the window manager shows it full screen; it sets
-# the state a moment after the window appears, so this waits up to 5 s for it.
+# the state a moment after the window appears, so this waits for it.
 is_full_screen() {
-  local deadline=$((SECONDS + 5))
+  local deadline=$((SECONDS + 15))
   while [ $SECONDS -lt $deadline ]; do
     window_state "$1" | grep -q _NET_WM_STATE_FULLSCREEN && return 0
     sleep 0.1
@@ -143,3 +152,15 @@ is_full_screen() {
   return 1
 }
 
+
+# load_cpu N SECONDS: N busy processes of our own for at most SECONDS, as other
+# work on the machine would be; they end with the test.
+load_cpu() {
+  for _ in $(seq "$1"); do
+    timeout "$2" sh -c 'while :; do :; done' &
+    PIDS+=($!)
+  done
+}
+
+# seconds_since START: wall-clock seconds since a `date +%s.%N` reading.
+seconds_since() { awk -v a="$(date +%s.%N)" -v b="$1" 'BEGIN { printf "%.2f", a - b }'; }

@@ -22,6 +22,6 @@ outside=$(pixel 900 700)
 is_scene_colour "$outside" && fail "the scene covers the whole 1024x768 screen"
 
 kill -TERM "$APP"
-finish "$APP" 5
+finish "$APP" 15
 [ "$STATUS" = 0 ] || fail "exit status $STATUS"
 echo "mode_switch_fails: box shown and dismissed, 800x600 window, exit 0"

@@ -18,7 +18,7 @@ escape_after() {
   pressed=$(date +%s.%N)
   sleep 0.3
   xdotool keyup Escape
-  finish "$APP" 5
+  finish "$APP" 15
   local took
   took=$(awk -v a="$(date +%s.%N)" -v b="$pressed" 'BEGIN { printf "%.2f", a - b }')
   [ "$STATUS" = 0 ] || fail "Escape after $1 s: exit status $STATUS"
@@ -43,6 +43,6 @@ grep -q '^probe: step 3 card 3 at order 1 row [0-4]$' "$WORK/stderr" ||
 [ "$(grep -c '^probe: step 0 ' "$WORK/stderr")" = 1 ] || fail "the music started over"
 id=$(top_window "Velmor for Torva") || fail "no window after the toggle"
 press_key "$id" Escape
-finish "$APP" 5
+finish "$APP" 15
 [ "$STATUS" = 0 ] || fail "exit status $STATUS after the toggle"
 echo "scene_escape_toggle: Escape within 1.5 s twice; toggle kept music and cards"

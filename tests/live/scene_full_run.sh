@@ -39,10 +39,15 @@ done
 grep -q '^probe: fade 2000 ms at order 0 ' "$WORK/stderr" || fail "no end fade at order 0"
 
 seconds=$(awk -v a="$ended" -v b="$began" 'BEGIN { printf "%.2f", a - b }')
-# The module lasts 199.68 s; the fade adds 2 s.
-awk -v s="$seconds" 'BEGIN { exit !(s >= 199.0 && s <= 206.7) }' || fail "ran $seconds s"
-
 "$ENVELOPE" "$WORK/audio.raw" 2.5 >"$WORK/envelope"
+heard=$(awk 'NR == 1 { print $2 }' "$WORK/envelope")
+# The module lasts 199.68 s and the fade adds 2 s, with the moments of start-up
+# before the music begins. What the device was given is exact; the wall clock
+# only shows the show is paced in real time: SDL's disk driver paces itself by
+# sleeping, a few per cent fast on an idle machine and slow on a busy one.
+awk -v s="$heard" 'BEGIN { exit !(s >= 201.5 && s <= 206.0) }' || fail "played $heard s of sound"
+awk -v s="$seconds" 'BEGIN { exit !(s >= 185.0 && s <= 240.0) }' || fail "ran $seconds s"
+
 # The fade begins as the module starts over: audible, then falling from its
 # loudest quarter second on, and silent at its end.
 awk 'NR > 1 { level[NR] = $2 } END {
@@ -50,4 +55,4 @@ awk 'NR > 1 { level[NR] = $2 } END {
   if (level[top] < -50) exit 1; if (level[n] > -90) exit 2;
   for (i = top + 1; i <= n; i++) if (level[i] > level[i-1] + 3) exit 3 }' "$WORK/envelope" ||
   fail "the music does not fade out: $(cat "$WORK/envelope")"
-echo "scene_full_run: 41 steps on their rows, end at order 0 with a 2 s fade, $seconds s, exit 0"
+echo "scene_full_run: 41 steps on their rows, end at order 0 with a 2 s fade, $heard s of sound in $seconds s, exit 0"

@@ -9,7 +9,8 @@ is_full_screen "$first" || fail "first window not full screen"
 
 kill -USR1 "$APP"
 second=""
-for _ in $(seq 100); do
+deadline=$((SECONDS + WAIT_LONG))
+while [ $SECONDS -lt $deadline ]; do
   second=$(top_window "Velmor for Torva" 1)
   [ -n "$second" ] && [ "$second" != "$first" ] && break
   sleep 0.05
@@ -21,11 +22,12 @@ wait_for_scene 400 300
 got=$(pixel 400 300)
 is_scene_colour "$got" || fail "re-created window shows $got"
 busy=$(cpu_over "$APP" 1)
-[ "$busy" -ge 50 ] || fail "re-created window is not drawing ($busy ticks in 1 s)"
+[ "$busy" -ge 20 ] || fail "re-created window is not drawing ($busy ticks in 1 s)"
 
 kill -USR1 "$APP"
 third=""
-for _ in $(seq 100); do
+deadline=$((SECONDS + WAIT_LONG))
+while [ $SECONDS -lt $deadline ]; do
   third=$(top_window "Velmor for Torva" 1)
   [ -n "$third" ] && [ "$third" != "$second" ] && break
   sleep 0.05
@@ -34,6 +36,6 @@ done
 is_full_screen "$third" || fail "third window not full screen"
 
 kill -TERM "$APP"
-finish "$APP" 5
+finish "$APP" 15
 [ "$STATUS" = 0 ] || fail "exit status $STATUS"
 echo "toggle: full screen -> window -> full screen, drawing $busy ticks/s, exit 0"

@@ -23,12 +23,12 @@ top_window "Error" 0 >/dev/null && fail "a message box appeared although the mod
 [ ! -s "$WORK/stderr" ] || fail "unexpected output on standard error: $(cat "$WORK/stderr")"
 
 kill -TERM "$APP"
-finish "$APP" 5
+finish "$APP" 15
 [ "$STATUS" = 0 ] || fail "SIGTERM: exit status $STATUS"
 
 start_program
 top_window "Velmor for Torva" >/dev/null || fail "no window on the second start"
 kill -INT "$APP"
-finish "$APP" 5
+finish "$APP" 15
 [ "$STATUS" = 0 ] || fail "SIGINT: exit status $STATUS"
 echo "window: 800x600 full screen, scene drawn (centre blue $centre, corner $corner), SIGTERM and SIGINT end with status 0"
