@@ -137,11 +137,17 @@ void PlayerInstall(openmpt_module *module) {
 
 void PlayerRestart() {
   if (playing == nullptr) return;
-  openmpt_module_set_position_order_row(playing, 0, 0);
+  // Time 0, not order 0 row 0: libopenmpt seeks an order and row by playing
+  // the song through until it meets them, so where that row is never played
+  // (an order list that opens with a skip marker) it leaves the module at the
+  // song's end, silent without the loop. Time 0 is where the song starts.
+  openmpt_module_set_position_seconds(playing, 0.0);
+  uint32_t order = static_cast<uint32_t>(openmpt_module_get_current_order(playing));
+  uint32_t row = static_cast<uint32_t>(openmpt_module_get_current_row(playing));
   slideEnd.store(0);
   slideStart.store(0);
-  rendererPosition.store(0);
-  WriteMark(ring.framesWritten.load(), 0, 0);
+  rendererPosition.store(order | row << 16);
+  WriteMark(ring.framesWritten.load(), order, row);
   channelOn.store(true, std::memory_order_release);
 }
 

@@ -33,8 +33,8 @@ void PlayerCloseModule(openmpt_module *module);
 
 // Under the sink's lock: makes `module` the one that plays (not yet started).
 void PlayerInstall(openmpt_module *module);
-// Under the sink's lock: plays the installed module from its beginning at
-// full volume.
+// Under the sink's lock: plays the installed module from its beginning (the
+// first order the song plays, which need not be order 0) at full volume.
 void PlayerRestart();
 
 // Sink thread: fills `out` with `frames` interleaved stereo float frames.

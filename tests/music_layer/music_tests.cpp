@@ -20,6 +20,7 @@
 #include "music/audio_sink.h"
 #include "music/music.h"
 #include "music/player_core.h"
+#include "tools/module/it_format.h"
 
 namespace {
 
@@ -157,6 +158,123 @@ TEST(PlayerCore, MissingOrDamagedModuleIsRefusedWithTheFileNamed) {
   err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find(damaged), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+}
+
+// ---- A module whose order list opens with a skip marker -------------------
+
+// Two 16-row orders of one held tone behind a leading "+++" (order value 254),
+// so the song really starts at order 1 row 0 and order 0 row 0 is never
+// played. The writer stores only orders that name a pattern, so the marker
+// goes into the order list after writing.
+std::string WriteModuleOpeningWithASkip() {
+  velmor::it::Module m;
+  m.name = "skip first";
+  m.initialSpeed = 3; // 60 ms a row at tempo 125
+  m.initialTempo = 125;
+  m.channelsUsed = 1;
+  m.channelVolume.fill(64);
+  m.channelPan.fill(32);
+  velmor::it::Sample tone;
+  tone.name = "tone";
+  for (int i = 0; i < 64; ++i)
+    tone.data.push_back(static_cast<int16_t>(12000 * std::sin(2.0 * M_PI * i / 64)));
+  tone.loop = true;
+  tone.loopEnd = 64;
+  m.samples = {tone};
+  velmor::it::Instrument instrument;
+  instrument.name = "tone";
+  instrument.sample = 1;
+  m.instruments = {instrument};
+  for (int p = 0; p < 2; ++p) {
+    m.patterns.emplace_back(16, 1);
+    m.patterns[p].At(0, 0).note = 60 + 7 * p;
+    m.patterns[p].At(0, 0).instrument = 1;
+  }
+  m.orders = {1, 0, 1};
+  std::vector<uint8_t> bytes = velmor::it::WriteModule(m);
+  constexpr size_t orderList = 0xC0; // straight after the fixed-size header
+  EXPECT_EQ(bytes.at(orderList), 1);
+  EXPECT_EQ(bytes.at(orderList + 3), 255); // the end marker the writer adds
+  bytes[orderList] = 254;
+  std::string path = testing::TempDir() + "velmor_skip_first.it";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char *>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+struct Rendered {
+  std::vector<float> stereo;
+  std::vector<uint32_t> positions; // heard position at each render chunk
+};
+
+Rendered Render(int frames) {
+  Rendered r;
+  r.stereo.resize(2 * static_cast<size_t>(frames));
+  uint64_t first = PlayerFramesRendered();
+  PlayerRender(r.stereo.data(), frames);
+  for (uint64_t f = first; f < first + static_cast<uint64_t>(frames); f += renderChunk)
+    r.positions.push_back(PlayerPositionAt(f));
+  return r;
+}
+
+float Peak(const float *stereo, size_t frames) {
+  float peak = 0;
+  for (size_t i = 0; i < 2 * frames; ++i) peak = std::max(peak, std::fabs(stereo[i]));
+  return peak;
+}
+
+// Half a second from the start lies within the first played order (0.96 s):
+// sound all through, and marks from order 1 row 0 forward within order 1.
+void ExpectPlayedFromTheTrueStart(const Rendered &start) {
+  ASSERT_FALSE(start.positions.empty());
+  EXPECT_EQ(start.positions.front(), 1u)
+      << Order(start.positions.front()) << ":" << Row(start.positions.front());
+  uint32_t last = start.positions.front();
+  for (uint32_t p : start.positions) {
+    EXPECT_EQ(Order(p), 1u) << Order(p) << ":" << Row(p);
+    EXPECT_GE(Row(p), Row(last));
+    last = p;
+  }
+  EXPECT_GT(Row(last), 4u); // the rows went on
+  size_t frames = start.stereo.size() / 2;
+  EXPECT_GT(Peak(start.stereo.data(), frames / 4), 0.02f);
+  EXPECT_GT(Peak(start.stereo.data() + 2 * (frames - frames / 4), frames / 4), 0.02f);
+}
+
+TEST(PlayerCore, RestartPlaysFromTheFirstPlayedOrderWhenTheOrderListOpensWithASkip) {
+  std::string path = WriteModuleOpeningWithASkip();
+  for (int loopForever : {0, 1}) {
+    SCOPED_TRACE(loopForever ? "looping" : "one pass");
+    PlayerReset();
+    openmpt_module *module = PlayerOpenModule(path.c_str(), loopForever);
+    ASSERT_NE(module, nullptr);
+    PlayerInstall(module);
+    PlayerRestart();
+    Rendered first = Render(playerRate / 2);
+    ExpectPlayedFromTheTrueStart(first);
+
+    // The rest of the pass and a little past its end: order 2 plays, and
+    // without the loop the song ends in silence.
+    int rest = static_cast<int>(PlayerModuleSeconds() * playerRate);
+    Rendered pass = Render(rest);
+    EXPECT_NE(std::find_if(pass.positions.begin(), pass.positions.end(),
+                           [](uint32_t p) { return Order(p) == 2; }),
+              pass.positions.end());
+    if (!loopForever) {
+      EXPECT_EQ(Peak(pass.stereo.data() + 2 * (rest - playerRate / 4), playerRate / 4), 0.0f);
+    }
+
+    // From the beginning again, after the finished pass: the same start.
+    PlayerRestart();
+    Rendered again = Render(playerRate / 2);
+    ExpectPlayedFromTheTrueStart(again);
+    EXPECT_TRUE(again.stereo == first.stereo);
+    EXPECT_EQ(again.positions, first.positions);
+    PlayerReset();
+    PlayerCloseModule(module);
+  }
+  std::remove(path.c_str());
 }
 
 // ---- The calls, on SDL's disk driver (no sound card needed) ----------------
