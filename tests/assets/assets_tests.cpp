@@ -8,11 +8,14 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "assets/asset_alloc.h"
 #include "assets/jpeg_texture.h"
 #include "assets/resources.h"
 #include "assets/tga_texture.h"
+#include "platform/fake/fake_platform.h"
 #include "tests/support/osmesa_context.h"
 
 namespace {
@@ -292,10 +295,74 @@ TEST_F(TgaLoader, FontSheetLoadsWithAllAlphaZero) {
   std::free(image.pixels);
 }
 
+// A top-first picture and its bottom-first twin give the same texture, read
+// back from GL, and the same pixel copy; the bottom-first one keeps its
+// stored order. Every row of the twins differs, so a missing turn shows.
+TEST_F(TgaLoader, TopRowFirstPicturesComeOutLikeTheirBottomFirstTwins) {
+  for (auto [bottomName, topName, bytesPerPixel] :
+       {std::tuple{"FIX_BOTTOM24", "FIX_TOP24", 3}, std::tuple{"FIX_BOTTOM32", "FIX_TOP32", 4}}) {
+    TgaImage bottom{}, top{};
+    ASSERT_EQ(LoadTgaTexture(&bottom, bottomName), 1) << TgaLoadFailure();
+    ASSERT_EQ(LoadTgaTexture(&top, topName), 1) << TgaLoadFailure();
+    ASSERT_EQ(top.imageWidth, bottom.imageWidth);
+    ASSERT_EQ(top.imageHeight, bottom.imageHeight);
+    size_t stride = bottom.imageWidth * bytesPerPixel;
+    size_t size = stride * bottom.imageHeight;
+    EXPECT_EQ(std::memcmp(top.pixels, bottom.pixels, size), 0) << topName;
+
+    // The bottom-first copy is the stored bytes with red and blue exchanged.
+    const uint8_t *stored = FindEmbeddedResource("TGA", bottomName).data + 18;
+    for (size_t i = 0; i < size; i += bytesPerPixel)
+      ASSERT_EQ(bottom.pixels[i], stored[i + 2]) << bottomName << " byte " << i;
+
+    GLenum format = bytesPerPixel == 3 ? GL_RGB : GL_RGBA;
+    std::vector<uint8_t> bottomTexels(size), topTexels(size);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glBindTexture(GL_TEXTURE_2D, bottom.texture);
+    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, bottomTexels.data());
+    glBindTexture(GL_TEXTURE_2D, top.texture);
+    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, topTexels.data());
+    EXPECT_EQ(topTexels, bottomTexels) << topName;
+    EXPECT_EQ(std::memcmp(bottomTexels.data(), bottom.pixels, size), 0) << bottomName;
+    for (size_t row = 1; row < bottom.imageHeight; ++row)
+      ASSERT_NE(std::memcmp(bottom.pixels, bottom.pixels + row * stride, stride), 0);
+    std::free(bottom.pixels);
+    std::free(top.pixels);
+  }
+}
+
+TEST_F(TgaLoader, PixelCopyWithoutMemoryIsARefusalThatTouchesNothingElse) {
+  TgaImage image{};
+  uint8_t sentinel = 0;
+  image.pixels = &sentinel;
+  image.bitsPerPixel = 99;
+  image.texture = 55;
+  FailAssetAllocation(1);
+  EXPECT_EQ(LoadTgaTexture(&image, "FIX_RGB24"), 0);
+  FailAssetAllocation(0);
+  EXPECT_STREQ(TgaLoadFailure(), "no memory for 12 bytes of pixels");
+  EXPECT_EQ(image.pixels, &sentinel);
+  EXPECT_EQ(image.bitsPerPixel, 99u);
+  EXPECT_EQ(image.texture, 55u);
+  EXPECT_EQ(image.imageWidth, 2u);
+  EXPECT_FALSE(glIsTexture(1));
+
+  // The copy is the loader's one allocation: with the second armed, it loads
+  // and the reason of the refusal before is gone.
+  image = TgaImage{};
+  FailAssetAllocation(2);
+  EXPECT_EQ(LoadTgaTexture(&image, "FIX_RGB24"), 1);
+  EXPECT_EQ(assetAllocations, 1u);
+  FailAssetAllocation(0);
+  EXPECT_STREQ(TgaLoadFailure(), "");
+  std::free(image.pixels);
+}
+
 struct Rejection {
   const char *name;
   bool sizeWritten; // width and height stored before the rejection
   uint32_t width, height;
+  const char *reason;
 };
 
 void PrintTo(const Rejection &r, std::ostream *os) { *os << r.name; }
@@ -317,15 +384,22 @@ TEST_P(TgaRejection, ReturnsFalseAndTouchesOnlyWhatItReadFirst) {
   EXPECT_EQ(image.texture, 55u);
   EXPECT_EQ(image.imageWidth, r.sizeWritten ? r.width : 77u);
   EXPECT_EQ(image.imageHeight, r.sizeWritten ? r.height : 66u);
+  EXPECT_STREQ(TgaLoadFailure(), r.reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, TgaRejection,
-    ::testing::Values(Rejection{"FIX_RLE", false, 0, 0}, Rejection{"FIX_IDLENGTH", false, 0, 0},
-                      Rejection{"FIX_ZEROWIDTH", true, 0, 5}, Rejection{"FIX_DEPTH16", true, 4, 4},
-                      Rejection{"FIX_SHORT", true, 4, 4}, Rejection{"FIX_TINY", false, 0, 0},
-                      Rejection{"NO_SUCH_PICTURE", false, 0, 0},
-                      Rejection{"FIX_CORNERS", false, 0, 0}),
+    ::testing::Values(
+        Rejection{"FIX_RLE", false, 0, 0, "image type 10 is not 2 (uncompressed true-colour)"},
+        Rejection{"FIX_IDLENGTH", false, 0, 0, "an ID field (1 bytes)"},
+        Rejection{"FIX_COLOURMAP", false, 0, 0, "a colour map (type 1)"},
+        Rejection{"FIX_ORIGIN", false, 0, 0, "origin (0, 4) is not (0, 0)"},
+        Rejection{"FIX_ZEROWIDTH", true, 0, 5, "no pixels: 0 wide, 5 high"},
+        Rejection{"FIX_DEPTH16", true, 4, 4, "pixel depth 16 is not 24 or 32"},
+        Rejection{"FIX_SHORT", true, 4, 4, "10 bytes of pixels where 4x4 at 32 bits needs 64"},
+        Rejection{"FIX_TINY", false, 0, 0, "10 bytes, shorter than the 18-byte header"},
+        Rejection{"NO_SUCH_PICTURE", false, 0, 0, "no such resource"},
+        Rejection{"FIX_CORNERS", false, 0, 0, "no such resource"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
