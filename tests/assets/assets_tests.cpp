@@ -244,6 +244,68 @@ TEST_F(JpegLoader, ProgressiveAndSmallPicturesTakeTheSamePath) {
   }
 }
 
+// Each of the loader's own allocations in turn fails: the picture is dropped
+// without a crash or a leak (the sanitiser build checks), decoding gives
+// null, and loading shows the box captioned with the picture's name and makes
+// no texture. The loop ends at the first load that makes no more allocations
+// than the one armed to fail.
+TEST_F(JpegLoader, EveryAllocationFailingDropsThePictureWithTheBox) {
+  int failures = 0;
+  for (uint32_t n = 1;; ++n) {
+    FailAssetAllocation(n);
+    DecodedImage *image = DecodeJpegResource("FIX_CORNERS");
+    if (assetAllocations < n) {
+      ASSERT_NE(image, nullptr);
+      std::free(image->pixels);
+      std::free(image);
+      break;
+    }
+    EXPECT_EQ(image, nullptr) << "allocation " << n;
+
+    FakeReset();
+    FailAssetAllocation(n);
+    GLuint slot = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LoadJpegTexture(&slot, "FIX_CORNERS"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "allocation " << n;
+    EXPECT_EQ(FakeMessageBoxes(), std::vector<std::string>{"FIX_CORNERS|???."})
+        << "allocation " << n;
+    EXPECT_EQ(slot, 0u) << "allocation " << n;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ++failures;
+  }
+  FailAssetAllocation(0);
+  // The record, the pixels, the row pointers and the turned copy.
+  EXPECT_EQ(failures, 4);
+
+  // The decompressor that gave up leaves nothing behind: the next load works.
+  FakeReset();
+  GLuint slot = 0;
+  EXPECT_EQ(LoadJpegTexture(&slot, "FIX_CORNERS"), 1);
+  EXPECT_NE(slot, 0u);
+  EXPECT_TRUE(FakeMessageBoxes().empty());
+}
+
+TEST_F(JpegLoader, ReadWithoutMemoryForThePixelsReturnsFalseAndNoPixels) {
+  ResourceBytes bytes = FindEmbeddedResource("JPG", "FIX_CORNERS");
+  for (uint32_t n : {1u, 2u}) { // the pixels, then the row pointers
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    InstallMemorySource(&d, bytes.data, bytes.size);
+    DecodedImage image{};
+    FailAssetAllocation(n);
+    EXPECT_EQ(ReadJpegImage(&d, &image), FALSE) << "allocation " << n;
+    FailAssetAllocation(0);
+    EXPECT_EQ(image.pixels, nullptr) << "allocation " << n;
+    EXPECT_EQ(image.imageWidth, 64);
+    // Aborted: the decompressor is back at its start, ready to be destroyed.
+    EXPECT_EQ(d.global_state, 200) << "allocation " << n; // DSTATE_START
+    jpeg_destroy_decompress(&d);
+  }
+}
+
 // ---- TGA ----------------------------------------------------------------
 
 class TgaLoader : public ::testing::Test {
