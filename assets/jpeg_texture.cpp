@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 #include <jerror.h>
 
+#include "assets/asset_alloc.h"
 #include "assets/resources.h"
 #include "platform/platform.h"
 
@@ -65,8 +66,18 @@ boolean ReadJpegImage(j_decompress_ptr decompressor, DecodedImage *image) {
   image->imageWidth = static_cast<int32_t>(decompressor->image_width);
   image->imageHeight = static_cast<int32_t>(decompressor->image_height);
   size_t rows = decompressor->output_height;
-  image->pixels = static_cast<uint8_t *>(std::malloc(rows * image->rowStride));
-  auto **rowPointers = static_cast<JSAMPROW *>(std::malloc(rows * sizeof(JSAMPROW)));
+  image->pixels = static_cast<uint8_t *>(AssetAlloc(rows * image->rowStride));
+  JSAMPROW *rowPointers = nullptr;
+  if (image->pixels != nullptr)
+    rowPointers = static_cast<JSAMPROW *>(AssetAlloc(rows * sizeof(JSAMPROW)));
+  if (rowPointers == nullptr) {
+    // Nothing to decode into: the record goes back without pixels, and the
+    // decompressor is left ready to be destroyed.
+    std::free(image->pixels);
+    image->pixels = nullptr;
+    jpeg_abort_decompress(decompressor);
+    return FALSE;
+  }
   for (size_t r = 0; r < rows; ++r) rowPointers[r] = image->pixels + r * image->rowStride;
 
   JDIMENSION count = 0;
@@ -86,20 +97,29 @@ DecodedImage *DecodeJpegResource(const char *resourceName) {
   jpeg_create_decompress(&decompressor);
   InstallMemorySource(&decompressor, resource.data, resource.size);
 
-  auto *image = static_cast<DecodedImage *>(std::calloc(1, sizeof(DecodedImage)));
+  auto *image = static_cast<DecodedImage *>(AssetAlloc(sizeof(DecodedImage)));
   if (image == nullptr) {
     jpeg_destroy_decompress(&decompressor);
     return nullptr;
   }
+  *image = DecodedImage{};
   ReadJpegImage(&decompressor, image);
   jpeg_destroy_decompress(&decompressor);
-  if (image->pixels == nullptr) return image;
+  if (image->pixels == nullptr) {
+    std::free(image);
+    return nullptr;
+  }
 
   // Bottom row first, so that texture coordinate t = 0 is the picture's
   // bottom edge and pictures stand upright in the scene's y-up space.
   size_t stride = static_cast<size_t>(image->rowStride);
   size_t height = static_cast<size_t>(image->imageHeight);
-  auto *turned = static_cast<uint8_t *>(std::malloc(stride * height));
+  auto *turned = static_cast<uint8_t *>(AssetAlloc(stride * height));
+  if (turned == nullptr) {
+    std::free(image->pixels);
+    std::free(image);
+    return nullptr;
+  }
   for (size_t i = 0; i < height; ++i)
     std::memcpy(turned + i * stride, image->pixels + (height - 1 - i) * stride, stride);
   std::free(image->pixels);

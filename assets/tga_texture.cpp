@@ -1,43 +1,85 @@
 #include "assets/tga_texture.h"
 
-#include <array>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "assets/asset_alloc.h"
 #include "assets/resources.h"
 
 namespace {
 
 constexpr size_t headerSize = 18;
-// No ID field, no colour map, uncompressed true-colour, origin (0, 0).
-constexpr std::array<uint8_t, 12> acceptedHeader = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+constexpr uint8_t topRowFirst = 0x20; // image descriptor, bit 5
+
+char failure[160] = "";
+
+// Records why the load is refused, for TgaLoadFailure, and gives the refusal.
+[[gnu::format(printf, 1, 2)]] uint8_t Refuse(const char *format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(failure, sizeof failure, format, arguments);
+  va_end(arguments);
+  return 0;
+}
+
+bool AllZero(const uint8_t *bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    if (bytes[i] != 0) return false;
+  return true;
+}
 
 } // namespace
 
+const char *TgaLoadFailure() { return failure; }
+
 uint8_t LoadTgaTexture(TgaImage *image, const char *resourceName) {
+  failure[0] = '\0';
   ResourceBytes resource = FindEmbeddedResource("TGA", resourceName);
-  if (resource.data == nullptr || resource.size < headerSize) return 0;
+  if (resource.data == nullptr) return Refuse("no such resource");
+  if (resource.size < headerSize)
+    return Refuse("%u bytes, shorter than the %zu-byte header", resource.size, headerSize);
+  // No ID field, no colour map, uncompressed true-colour, origin (0, 0).
   const uint8_t *bytes = resource.data;
-  if (std::memcmp(bytes, acceptedHeader.data(), acceptedHeader.size()) != 0) return 0;
+  if (bytes[0] != 0) return Refuse("an ID field (%u bytes)", bytes[0]);
+  if (bytes[1] != 0) return Refuse("a colour map (type %u)", bytes[1]);
+  if (!AllZero(bytes + 3, 5)) return Refuse("colour map fields that are not zero");
+  if (bytes[2] != 2) return Refuse("image type %u is not 2 (uncompressed true-colour)", bytes[2]);
+  if (!AllZero(bytes + 8, 4))
+    return Refuse("origin (%u, %u) is not (0, 0)", bytes[8] + 256u * bytes[9],
+                  bytes[10] + 256u * bytes[11]);
 
   uint32_t width = bytes[12] + 256u * bytes[13];
   uint32_t height = bytes[14] + 256u * bytes[15];
   image->imageWidth = width;
   image->imageHeight = height;
-  if (width == 0 || height == 0) return 0;
+  if (width == 0 || height == 0) return Refuse("no pixels: %u wide, %u high", width, height);
   uint32_t depth = bytes[16];
-  if (depth != 24 && depth != 32) return 0;
+  if (depth != 24 && depth != 32) return Refuse("pixel depth %u is not 24 or 32", depth);
   size_t bytesPerPixel = depth / 8;
   size_t size = size_t{width} * height * bytesPerPixel;
   // The pixel block must lie wholly inside the resource.
-  if (resource.size - headerSize < size) return 0;
+  if (resource.size - headerSize < size)
+    return Refuse("%zu bytes of pixels where %ux%u at %u bits needs %zu",
+                  resource.size - headerSize, width, height, depth, size);
 
+  auto *pixels = static_cast<uint8_t *>(AssetAlloc(size));
+  if (pixels == nullptr) return Refuse("no memory for %zu bytes of pixels", size);
+  // Bottom row first, as every other picture is uploaded: texture coordinate
+  // t = 0 is the picture's bottom edge.
+  size_t stride = size_t{width} * bytesPerPixel;
+  const uint8_t *stored = bytes + headerSize;
+  if ((bytes[17] & topRowFirst) != 0) {
+    for (size_t row = 0; row < height; ++row)
+      std::memcpy(pixels + row * stride, stored + (height - 1 - row) * stride, stride);
+  } else {
+    std::memcpy(pixels, stored, size);
+  }
+  for (size_t i = 0; i < size; i += bytesPerPixel) std::swap(pixels[i], pixels[i + 2]);
+  image->pixels = pixels;
   image->bitsPerPixel = depth;
-  image->pixels = static_cast<uint8_t *>(std::malloc(size));
-  std::memcpy(image->pixels, bytes + headerSize, size);
-  for (size_t i = 0; i < size; i += bytesPerPixel)
-    std::swap(image->pixels[i], image->pixels[i + 2]);
 
   glGenTextures(1, &image->texture);
   glBindTexture(GL_TEXTURE_2D, image->texture);

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the TGA loader as the resource "FONT" and checks
 // the record against the header it was given: a rejected picture leaves the
 // fields the loader promises not to touch, an accepted one holds exactly the
-// stored pixels with red and blue exchanged.
+// stored pixels, bottom row first, with red and blue exchanged.
 //
 // The GL calls are answered here, not by Mesa: Mesa keeps allocations across
 // texture uploads, which makes libFuzzer run a full leak check after every
@@ -131,12 +131,18 @@ int CheckOneInput(const uint8_t *data, size_t size) {
       last.format != (image.bitsPerPixel == 24 ? GL_RGB : GL_RGBA))
     Fail("the upload does not describe the picture");
 
-  const uint8_t *stored = data + headerSize;
-  for (size_t i = 0; i < pixelBytes; i += bytesPerPixel) {
-    if (image.pixels[i] != stored[i + 2] || image.pixels[i + 1] != stored[i + 1] ||
-        image.pixels[i + 2] != stored[i] ||
-        (bytesPerPixel == 4 && image.pixels[i + 3] != stored[i + 3]))
-      Fail("pixels are not the stored ones with red and blue exchanged");
+  // Rows come out bottom first: a picture whose image descriptor says top
+  // row first (bit 5) is turned.
+  bool topFirst = (data[17] & 0x20) != 0;
+  size_t stride = size_t{width} * bytesPerPixel;
+  for (size_t row = 0; row < height; ++row) {
+    const uint8_t *stored = data + headerSize + (topFirst ? height - 1 - row : row) * stride;
+    const uint8_t *copied = image.pixels + row * stride;
+    for (size_t i = 0; i < stride; i += bytesPerPixel) {
+      if (copied[i] != stored[i + 2] || copied[i + 1] != stored[i + 1] ||
+          copied[i + 2] != stored[i] || (bytesPerPixel == 4 && copied[i + 3] != stored[i + 3]))
+        Fail("pixels are not the stored ones, bottom row first, with red and blue exchanged");
+    }
   }
 
   // The record's pixel copy is the caller's to release.

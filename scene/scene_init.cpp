@@ -1,8 +1,10 @@
 #include "scene/scene_init.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "assets/asset_alloc.h"
 #include "assets/jpeg_texture.h"
 #include "music/music.h"
 #include "scene/scene.h"
@@ -48,11 +50,23 @@ void StartMusic() {
   BASS_Start();
 }
 
+// The one line InitScene leaves on standard error when it gives up.
+int32_t CannotLoad(const char *what, const char *name, const char *type, const char *why) {
+  std::fprintf(stderr, "velmor: cannot load the %s \"%s\" (%s): %s\n", what, name, type, why);
+  return 0;
+}
+
+int32_t LoadPicture(GLuint *slot, const char *name) {
+  if (LoadJpegTexture(slot, name)) return 1;
+  return CannotLoad("picture", name, "JPG", "the loader refused it");
+}
+
 } // namespace
 
 int32_t CreateRenderTexture(int slot) {
   // Zeroed beyond what the upload reads, as the upload's size is 256 * 256 * 4.
-  auto *block = static_cast<unsigned char *>(std::malloc(4194304));
+  auto *block = static_cast<unsigned char *>(AssetAlloc(4194304));
+  if (block == nullptr) return 0;
   std::memset(block, 0, 1048576);
   glGenTextures(1, &RenderTargets[static_cast<size_t>(slot)]);
   glBindTexture(GL_TEXTURE_2D, RenderTargets[static_cast<size_t>(slot)]);
@@ -75,20 +89,25 @@ int32_t InitScene(AppWindow *window, KeyTable *keys) {
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   glEnable(GL_TEXTURE_2D);
 
-  // Only the font can fail here: an undecodable JPEG ends the process inside
-  // its loader.
-  if (!LoadJpegTexture(&ParticleTexture, "DATA_PARTICLE")) return 0;
-  if (!LoadJpegTexture(&ScreenTexture, "DATA_screen")) return 0;
-  if (!LoadJpegTexture(&FilmTexture, "DATA_FILM")) return 0;
+  // The JPEG loader does not return 0: an undecodable picture ends the
+  // process inside it, and one it has no memory for is shown in a box and
+  // left out. Its result is checked all the same, so that every 0 from here
+  // comes with its line; in practice the font and the glow texture fail here.
+  if (!LoadPicture(&ParticleTexture, "DATA_PARTICLE")) return 0;
+  if (!LoadPicture(&ScreenTexture, "DATA_screen")) return 0;
+  if (!LoadPicture(&FilmTexture, "DATA_FILM")) return 0;
   for (size_t i = 0; i < cardPictures.size(); ++i)
-    if (!LoadJpegTexture(&TextureTable[i], cardPictures[i])) return 0;
+    if (!LoadPicture(&TextureTable[i], cardPictures[i])) return 0;
   // A re-created window loads the font again into the same record; the pixel
   // copy of the earlier load would otherwise be lost with every toggle.
   std::free(FontImage.pixels);
   FontImage.pixels = nullptr;
-  if (!LoadTgaTexture(&FontImage, "DATA_FONT2")) return 0;
-
-  CreateRenderTexture(0);
+  if (!LoadTgaTexture(&FontImage, "DATA_FONT2"))
+    return CannotLoad("font", "DATA_FONT2", "TGA", TgaLoadFailure());
+  if (!CreateRenderTexture(0)) {
+    std::fprintf(stderr, "velmor: cannot create the glow texture: no memory for its 4 MiB block\n");
+    return 0;
+  }
   InitSpriteTable();
   StartMusic();
   return 1;

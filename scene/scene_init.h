@@ -22,5 +22,9 @@ extern std::array<GLuint, 4> RenderTargets; // slot 0 is the glow texture
 // The card pictures in TextureTable order.
 extern const std::array<const char *, 40> cardPictures;
 
+// 1 when the scene is ready; 0, with one line on standard error naming what
+// could not be loaded and why, when the font or the glow texture failed.
 int32_t InitScene(AppWindow *window, KeyTable *keys);
+// Makes RenderTargets[slot] a blank 256x256 RGBA texture; 0, with no texture
+// made, when the block it is cleared from could not be allocated.
 int32_t CreateRenderTexture(int slot);

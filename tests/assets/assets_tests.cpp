@@ -8,11 +8,14 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "assets/asset_alloc.h"
 #include "assets/jpeg_texture.h"
 #include "assets/resources.h"
 #include "assets/tga_texture.h"
+#include "platform/fake/fake_platform.h"
 #include "tests/support/osmesa_context.h"
 
 namespace {
@@ -241,6 +244,68 @@ TEST_F(JpegLoader, ProgressiveAndSmallPicturesTakeTheSamePath) {
   }
 }
 
+// Each of the loader's own allocations in turn fails: the picture is dropped
+// without a crash or a leak (the sanitiser build checks), decoding gives
+// null, and loading shows the box captioned with the picture's name and makes
+// no texture. The loop ends at the first load that makes no more allocations
+// than the one armed to fail.
+TEST_F(JpegLoader, EveryAllocationFailingDropsThePictureWithTheBox) {
+  int failures = 0;
+  for (uint32_t n = 1;; ++n) {
+    FailAssetAllocation(n);
+    DecodedImage *image = DecodeJpegResource("FIX_CORNERS");
+    if (assetAllocations < n) {
+      ASSERT_NE(image, nullptr);
+      std::free(image->pixels);
+      std::free(image);
+      break;
+    }
+    EXPECT_EQ(image, nullptr) << "allocation " << n;
+
+    FakeReset();
+    FailAssetAllocation(n);
+    GLuint slot = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LoadJpegTexture(&slot, "FIX_CORNERS"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "allocation " << n;
+    EXPECT_EQ(FakeMessageBoxes(), std::vector<std::string>{"FIX_CORNERS|???."})
+        << "allocation " << n;
+    EXPECT_EQ(slot, 0u) << "allocation " << n;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ++failures;
+  }
+  FailAssetAllocation(0);
+  // The record, the pixels, the row pointers and the turned copy.
+  EXPECT_EQ(failures, 4);
+
+  // The decompressor that gave up leaves nothing behind: the next load works.
+  FakeReset();
+  GLuint slot = 0;
+  EXPECT_EQ(LoadJpegTexture(&slot, "FIX_CORNERS"), 1);
+  EXPECT_NE(slot, 0u);
+  EXPECT_TRUE(FakeMessageBoxes().empty());
+}
+
+TEST_F(JpegLoader, ReadWithoutMemoryForThePixelsReturnsFalseAndNoPixels) {
+  ResourceBytes bytes = FindEmbeddedResource("JPG", "FIX_CORNERS");
+  for (uint32_t n : {1u, 2u}) { // the pixels, then the row pointers
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    InstallMemorySource(&d, bytes.data, bytes.size);
+    DecodedImage image{};
+    FailAssetAllocation(n);
+    EXPECT_EQ(ReadJpegImage(&d, &image), FALSE) << "allocation " << n;
+    FailAssetAllocation(0);
+    EXPECT_EQ(image.pixels, nullptr) << "allocation " << n;
+    EXPECT_EQ(image.imageWidth, 64);
+    // Aborted: the decompressor is back at its start, ready to be destroyed.
+    EXPECT_EQ(d.global_state, 200) << "allocation " << n; // DSTATE_START
+    jpeg_destroy_decompress(&d);
+  }
+}
+
 // ---- TGA ----------------------------------------------------------------
 
 class TgaLoader : public ::testing::Test {
@@ -292,10 +357,74 @@ TEST_F(TgaLoader, FontSheetLoadsWithAllAlphaZero) {
   std::free(image.pixels);
 }
 
+// A top-first picture and its bottom-first twin give the same texture, read
+// back from GL, and the same pixel copy; the bottom-first one keeps its
+// stored order. Every row of the twins differs, so a missing turn shows.
+TEST_F(TgaLoader, TopRowFirstPicturesComeOutLikeTheirBottomFirstTwins) {
+  for (auto [bottomName, topName, bytesPerPixel] :
+       {std::tuple{"FIX_BOTTOM24", "FIX_TOP24", 3}, std::tuple{"FIX_BOTTOM32", "FIX_TOP32", 4}}) {
+    TgaImage bottom{}, top{};
+    ASSERT_EQ(LoadTgaTexture(&bottom, bottomName), 1) << TgaLoadFailure();
+    ASSERT_EQ(LoadTgaTexture(&top, topName), 1) << TgaLoadFailure();
+    ASSERT_EQ(top.imageWidth, bottom.imageWidth);
+    ASSERT_EQ(top.imageHeight, bottom.imageHeight);
+    size_t stride = bottom.imageWidth * bytesPerPixel;
+    size_t size = stride * bottom.imageHeight;
+    EXPECT_EQ(std::memcmp(top.pixels, bottom.pixels, size), 0) << topName;
+
+    // The bottom-first copy is the stored bytes with red and blue exchanged.
+    const uint8_t *stored = FindEmbeddedResource("TGA", bottomName).data + 18;
+    for (size_t i = 0; i < size; i += bytesPerPixel)
+      ASSERT_EQ(bottom.pixels[i], stored[i + 2]) << bottomName << " byte " << i;
+
+    GLenum format = bytesPerPixel == 3 ? GL_RGB : GL_RGBA;
+    std::vector<uint8_t> bottomTexels(size), topTexels(size);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glBindTexture(GL_TEXTURE_2D, bottom.texture);
+    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, bottomTexels.data());
+    glBindTexture(GL_TEXTURE_2D, top.texture);
+    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, topTexels.data());
+    EXPECT_EQ(topTexels, bottomTexels) << topName;
+    EXPECT_EQ(std::memcmp(bottomTexels.data(), bottom.pixels, size), 0) << bottomName;
+    for (size_t row = 1; row < bottom.imageHeight; ++row)
+      ASSERT_NE(std::memcmp(bottom.pixels, bottom.pixels + row * stride, stride), 0);
+    std::free(bottom.pixels);
+    std::free(top.pixels);
+  }
+}
+
+TEST_F(TgaLoader, PixelCopyWithoutMemoryIsARefusalThatTouchesNothingElse) {
+  TgaImage image{};
+  uint8_t sentinel = 0;
+  image.pixels = &sentinel;
+  image.bitsPerPixel = 99;
+  image.texture = 55;
+  FailAssetAllocation(1);
+  EXPECT_EQ(LoadTgaTexture(&image, "FIX_RGB24"), 0);
+  FailAssetAllocation(0);
+  EXPECT_STREQ(TgaLoadFailure(), "no memory for 12 bytes of pixels");
+  EXPECT_EQ(image.pixels, &sentinel);
+  EXPECT_EQ(image.bitsPerPixel, 99u);
+  EXPECT_EQ(image.texture, 55u);
+  EXPECT_EQ(image.imageWidth, 2u);
+  EXPECT_FALSE(glIsTexture(1));
+
+  // The copy is the loader's one allocation: with the second armed, it loads
+  // and the reason of the refusal before is gone.
+  image = TgaImage{};
+  FailAssetAllocation(2);
+  EXPECT_EQ(LoadTgaTexture(&image, "FIX_RGB24"), 1);
+  EXPECT_EQ(assetAllocations, 1u);
+  FailAssetAllocation(0);
+  EXPECT_STREQ(TgaLoadFailure(), "");
+  std::free(image.pixels);
+}
+
 struct Rejection {
   const char *name;
   bool sizeWritten; // width and height stored before the rejection
   uint32_t width, height;
+  const char *reason;
 };
 
 void PrintTo(const Rejection &r, std::ostream *os) { *os << r.name; }
@@ -317,15 +446,22 @@ TEST_P(TgaRejection, ReturnsFalseAndTouchesOnlyWhatItReadFirst) {
   EXPECT_EQ(image.texture, 55u);
   EXPECT_EQ(image.imageWidth, r.sizeWritten ? r.width : 77u);
   EXPECT_EQ(image.imageHeight, r.sizeWritten ? r.height : 66u);
+  EXPECT_STREQ(TgaLoadFailure(), r.reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, TgaRejection,
-    ::testing::Values(Rejection{"FIX_RLE", false, 0, 0}, Rejection{"FIX_IDLENGTH", false, 0, 0},
-                      Rejection{"FIX_ZEROWIDTH", true, 0, 5}, Rejection{"FIX_DEPTH16", true, 4, 4},
-                      Rejection{"FIX_SHORT", true, 4, 4}, Rejection{"FIX_TINY", false, 0, 0},
-                      Rejection{"NO_SUCH_PICTURE", false, 0, 0},
-                      Rejection{"FIX_CORNERS", false, 0, 0}),
+    ::testing::Values(
+        Rejection{"FIX_RLE", false, 0, 0, "image type 10 is not 2 (uncompressed true-colour)"},
+        Rejection{"FIX_IDLENGTH", false, 0, 0, "an ID field (1 bytes)"},
+        Rejection{"FIX_COLOURMAP", false, 0, 0, "a colour map (type 1)"},
+        Rejection{"FIX_ORIGIN", false, 0, 0, "origin (0, 4) is not (0, 0)"},
+        Rejection{"FIX_ZEROWIDTH", true, 0, 5, "no pixels: 0 wide, 5 high"},
+        Rejection{"FIX_DEPTH16", true, 4, 4, "pixel depth 16 is not 24 or 32"},
+        Rejection{"FIX_SHORT", true, 4, 4, "10 bytes of pixels where 4x4 at 32 bits needs 64"},
+        Rejection{"FIX_TINY", false, 0, 0, "10 bytes, shorter than the 18-byte header"},
+        Rejection{"NO_SUCH_PICTURE", false, 0, 0, "no such resource"},
+        Rejection{"FIX_CORNERS", false, 0, 0, "no such resource"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

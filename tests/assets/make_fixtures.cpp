@@ -1,6 +1,6 @@
 // Writes the small pictures the loader tests embed beside the real ones:
-// pictures with known corners, a cut datastream, a grey-scale picture, and
-// TGA headers the loader must turn down.
+// pictures with known corners, a cut datastream, a grey-scale picture, TGA
+// headers the loader must turn down, and TGA twins stored in both row orders.
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -79,7 +79,7 @@ Bytes Noise(int width, int height) {
 }
 
 Bytes Tga(uint8_t idLength, uint8_t type, uint16_t width, uint16_t height, uint8_t depth,
-          const Bytes &pixels) {
+          const Bytes &pixels, uint8_t descriptor = 0) {
   Bytes h = {idLength,
              0,
              type,
@@ -97,9 +97,17 @@ Bytes Tga(uint8_t idLength, uint8_t type, uint16_t width, uint16_t height, uint8
              static_cast<uint8_t>(height & 0xFF),
              static_cast<uint8_t>(height >> 8),
              depth,
-             0};
+             descriptor};
   h.insert(h.end(), pixels.begin(), pixels.end());
   return h;
+}
+
+// The same rows in the opposite order.
+Bytes Turned(const Bytes &pixels, size_t stride) {
+  Bytes out;
+  for (size_t row = pixels.size() / stride; row-- > 0;)
+    out.insert(out.end(), pixels.begin() + row * stride, pixels.begin() + (row + 1) * stride);
+  return out;
 }
 
 } // namespace
@@ -129,5 +137,22 @@ int main(int argc, char **argv) {
   Write(dir + "/FIX_DEPTH16.tga", Tga(0, 2, 4, 4, 16, block));
   Write(dir + "/FIX_SHORT.tga", Tga(0, 2, 4, 4, 32, Bytes(10, 0x7F)));
   Write(dir + "/FIX_TINY.tga", Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+  Bytes colourMap = Tga(0, 1, 4, 4, 32, block);
+  colourMap[1] = 1;
+  Write(dir + "/FIX_COLOURMAP.tga", colourMap);
+  Bytes origin = Tga(0, 2, 4, 4, 32, block);
+  origin[10] = 4;
+  Write(dir + "/FIX_ORIGIN.tga", origin);
+
+  // Twins: one stored bottom row first, one top row first (image descriptor
+  // bit 5), showing the same picture. 3 pixels wide, so that 24-bit rows are
+  // not a multiple of 4 bytes; every row different.
+  Bytes rows24(3 * 3 * 4), rows32(2 * 4 * 3);
+  for (size_t i = 0; i < rows24.size(); ++i) rows24[i] = static_cast<uint8_t>(7 * i + 1);
+  for (size_t i = 0; i < rows32.size(); ++i) rows32[i] = static_cast<uint8_t>(11 * i + 3);
+  Write(dir + "/FIX_BOTTOM24.tga", Tga(0, 2, 3, 4, 24, rows24));
+  Write(dir + "/FIX_TOP24.tga", Tga(0, 2, 3, 4, 24, Turned(rows24, 9), 0x20));
+  Write(dir + "/FIX_BOTTOM32.tga", Tga(0, 2, 2, 3, 32, rows32, 0x08));
+  Write(dir + "/FIX_TOP32.tga", Tga(0, 2, 2, 3, 32, Turned(rows32, 8), 0x28));
   return 0;
 }

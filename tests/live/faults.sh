@@ -74,9 +74,12 @@ no_audio)
   ;;
 font_damaged)
   run_in "$PWD" "$BIN/velmor-fault-font"
-  ends_with 0 60
+  ends_with 1 60
   no_frame
-  echo "font_damaged: ends before the first frame, status 0, nothing shown"
+  expected='velmor: cannot load the font "DATA_FONT2" (TGA): pixel depth 16 is not 24 or 32'
+  [ "$(grep -c '^velmor: ' "$WORK/stderr")" = 1 ] && grep -qxF "$expected" "$WORK/stderr" ||
+    fail "not the one line naming the font: $(cat "$WORK/stderr")"
+  echo "font_damaged: \"$expected\", status 1, no frame"
   ;;
 jpeg_missing)
   before=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
