@@ -47,6 +47,10 @@ void StartMusic() {
     return;
   }
   MusicHandle = BASS_MusicLoad(FALSE, "torva_velmor2.it", 0, 0, BASS_MUSIC_LOOP, 0);
+  // Without its music the show still runs (the background alone, until the
+  // viewer ends it), but it did not play: the player has said why, and the
+  // exit status must not claim otherwise.
+  if (MusicHandle == 0) exitStatus = 1;
   BASS_Start();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window.h"
 #include "assets/asset_alloc.h"
 #include "platform/fake/fake_platform.h"
 #include "scene/scene_init.h"
@@ -81,6 +82,24 @@ TEST_F(SceneInit, PictureWithoutMemoryIsShownInABoxAndTheSceneGoesOn) {
   EXPECT_TRUE(lines.empty());
   EXPECT_NE(FontImage.pixels, nullptr);
   EXPECT_NE(RenderTargets[0], 0u);
+}
+
+// A module that will not load leaves the show running on its background, as
+// the viewer can still end it; the status it ends with says it did not play.
+// The audio is set up once per process, so each case runs in a fresh one.
+TEST_F(SceneInit, AShowWithoutItsMusicRunsButEndsWithStatusOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (unsigned load : {0u, 0x10000u}) {
+    EXPECT_EXIT(
+        {
+          fakeMusic.loadResult = load;
+          int32_t result = InitScene(&window, &keys);
+          std::fprintf(stderr, "init %d\n", result);
+          std::exit(exitStatus);
+        },
+        ::testing::ExitedWithCode(load == 0 ? 1 : 0), "init 1")
+        << "module handle " << load;
+  }
 }
 
 } // namespace
