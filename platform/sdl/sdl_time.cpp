@@ -1,5 +1,8 @@
 // Time for the live back end: the monotonic clock, so that a change of the
 // wall clock never shows up as a frame of negative or huge length.
+#include <SDL2/SDL.h>
+
+#include <GL/gl.h>
 #include <cerrno>
 #include <ctime>
 
@@ -30,6 +33,10 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER *count) {
 DWORD timeGetTime() { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000); }
 
 void Sleep(DWORD milliseconds) {
+  // A GPU draws what it was given while the program waits; the software
+  // renderer starts only when asked to, so ask it now rather than at the
+  // next swap, which would then come late by a whole frame's drawing.
+  if (SDL_GL_GetCurrentContext() != nullptr) glFlush();
   // An absolute deadline, so that signals arriving during the wait (the
   // desktop's toggle and close requests) do not shorten or stretch it.
   timespec deadline{};

@@ -3,6 +3,8 @@
 // for the full-screen toggle, SIGINT and SIGTERM for "close") arrive as window
 // messages through the same queue as keys.
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xlib.h>
 
 #include <array>
 #include <atomic>
@@ -170,6 +172,19 @@ void TranslateEvent(const SDL_Event &ev) {
   }
 }
 
+// Leaving full screen, SDL waits up to 100 ms for the window manager to move
+// or resize the window, which at the mode's own size it never does; every
+// toggle and every exit would pay it. A window about to be destroyed has no
+// need to be seen leaving, so it is withdrawn first and SDL skips the wait.
+void WithdrawFromX11(SDL_Window *window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display *display = info.info.x11.display;
+  XWithdrawWindow(display, info.info.x11.window, DefaultScreen(display));
+  XSync(display, False);
+}
+
 SdlWindow *NativeOf(PlatformWindow *window) { return static_cast<SdlWindow *>(window->native); }
 
 } // namespace
@@ -255,6 +270,7 @@ void BackendDestroyWindow(PlatformWindow *window) {
       modeWindow = nullptr;
       modeWindowAdopted = false;
     }
+    WithdrawFromX11(native->window);
     SDL_DestroyWindow(native->window);
     delete native;
     window->native = nullptr;
