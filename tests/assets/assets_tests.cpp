@@ -16,6 +16,7 @@
 #include "assets/resources.h"
 #include "assets/tga_texture.h"
 #include "platform/fake/fake_platform.h"
+#include "tests/support/lines.h"
 #include "tests/support/osmesa_context.h"
 
 namespace {
@@ -25,17 +26,6 @@ namespace fs = std::filesystem;
 std::vector<uint8_t> ReadFile(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> Lines(const std::string &text) {
-  std::vector<std::string> lines;
-  size_t start = 0, end;
-  while ((end = text.find('\n', start)) != std::string::npos) {
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
 }
 
 // ---- Lookup -------------------------------------------------------------

@@ -11,19 +11,10 @@
 #include "platform/fake/fake_platform.h"
 #include "scene/scene_init.h"
 #include "tests/scene/fake_music.h"
+#include "tests/support/lines.h"
 #include "tests/support/osmesa_context.h"
 
 namespace {
-
-std::vector<std::string> Lines(const std::string &text) {
-  std::vector<std::string> lines;
-  size_t start = 0, end;
-  while ((end = text.find('\n', start)) != std::string::npos) {
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 class SceneInit : public ::testing::Test {
 protected:
