@@ -3,6 +3,8 @@
 // virtual clock, and the player is rendered in step with the frames, so each
 // frame sees the music exactly as it would be heard at that moment.
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -32,19 +34,23 @@ constexpr const char *usage =
     "plays live, and writes it to a file. Run it in the folder that holds\n"
     "torva_velmor2.it.\n"
     "\n"
-    "  -o FILE          the video, MP4 (H.264 and AAC, made with ffmpeg);\n"
-    "                   default velmor_for_torva.mp4. A name ending in / is a\n"
-    "                   folder that receives frame_NNNNNN.png and audio.wav.\n"
+    "  -o FILE          the video, made with ffmpeg; its name says the kind:\n"
+    "                   .mp4, .mkv or .mov (H.264 and AAC), .webm (VP9 and\n"
+    "                   Opus); default velmor_for_torva.mp4. A name ending in /\n"
+    "                   is a folder that receives frame_NNNNNN.png and audio.wav.\n"
     "  --fps N          frames per second, 1 to 240 (default 60)\n"
     "  --from SECONDS   start the file at this moment of the show (default 0)\n"
     "  --to SECONDS     end it here (default: the end of the show)\n"
     "  --still S FILE   write only the frame shown at S seconds, as a PNG\n"
-    "  --help           this text\n";
+    "  --help           this text\n"
+    "\n"
+    "Status 0 only when the file is complete; 2 for a wrong option, 1 for any\n"
+    "other failure, which leaves nothing behind.\n";
 
 struct Options {
   int fps = 60;
   double from = 0.0;
-  double to = -1.0;
+  double to = -1.0; // negative: the end of the show
   CaptureOutput output;
 };
 
@@ -57,9 +63,19 @@ bool ParseNumber(const char *text, double *value) {
   return end != text && *end == '\0' && std::isfinite(*value);
 }
 
-// Returns 0 to go on, otherwise the exit status.
+bool EndsWithPng(const std::string &name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char &c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".png";
+}
+
+// Returns 0 to go on, otherwise the exit status (-1: done, status 0).
 int ParseArguments(int argc, char **argv, Options *o) {
   o->output.path = "velmor_for_torva.mp4";
+  // The options given, as given: messages name those, not the ones they set.
+  std::string still, span, output;
+  bool toGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](double *v) {
@@ -73,6 +89,10 @@ int ParseArguments(int argc, char **argv, Options *o) {
     double v = 0;
     if (a == "--help" || a == "-h") {
       std::fputs(usage, stdout);
+      if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "velmor-capture: cannot write the usage: %s\n", std::strerror(errno));
+        return 1;
+      }
       return -1;
     } else if (a == "--fps") {
       if (!value(&v)) return 2;
@@ -83,33 +103,80 @@ int ParseArguments(int argc, char **argv, Options *o) {
       o->fps = static_cast<int>(v);
     } else if (a == "--from") {
       if (!value(&o->from)) return 2;
+      span = a;
     } else if (a == "--to") {
       if (!value(&o->to)) return 2;
+      toGiven = true;
+      span = a;
     } else if (a == "-o") {
       if (i + 1 >= argc) {
         std::fprintf(stderr, "velmor-capture: -o needs a file name\n%s", usage);
         return 2;
       }
       o->output.path = argv[++i];
+      output = a;
     } else if (a == "--still") {
-      if (!value(&o->from) || i + 1 >= argc) {
+      if (i + 2 >= argc || !ParseNumber(argv[i + 1], &o->from)) {
         std::fprintf(stderr, "velmor-capture: --still needs SECONDS and FILE.png\n%s", usage);
         return 2;
       }
       o->output.kind = CaptureOutput::Still;
-      o->output.path = argv[++i];
+      o->output.path = argv[i + 2];
+      i += 2;
+      still = a;
     } else {
       std::fprintf(stderr, "velmor-capture: unknown argument \"%s\"\n%s", a.c_str(), usage);
       return 2;
     }
   }
-  if (o->from < 0 || (o->to >= 0 && o->to <= o->from)) {
-    std::fprintf(stderr, "velmor-capture: --from must be at least 0 and before --to\n");
+  if (!still.empty()) {
+    // One picture at one moment, into its own file: a span or another output
+    // would be ignored or would overrule the moment, depending on their order.
+    if (!span.empty() || !output.empty()) {
+      std::fprintf(stderr, "velmor-capture: --still takes no %s; it writes one PNG of its own\n",
+                   (!span.empty() ? span : output).c_str());
+      return 2;
+    }
+    if (o->from < 0) {
+      std::fprintf(stderr, "velmor-capture: --still needs a moment of at least 0 seconds, not %g\n",
+                   o->from);
+      return 2;
+    }
+    if (!EndsWithPng(o->output.path)) {
+      std::fprintf(stderr, "velmor-capture: --still writes a PNG; name it FILE.png, not %s\n",
+                   o->output.path.c_str());
+      return 2;
+    }
+    o->output.fps = o->fps;
+    return 0;
+  }
+  if (o->from < 0) {
+    std::fprintf(stderr, "velmor-capture: --from must be at least 0, not %g\n", o->from);
     return 2;
   }
-  if (o->output.kind != CaptureOutput::Still && !o->output.path.empty() &&
-      o->output.path.back() == '/')
+  if (toGiven && o->to <= o->from) {
+    std::fprintf(stderr, "velmor-capture: --to %g must come after --from %g\n", o->to, o->from);
+    return 2;
+  }
+  // The same rounding as the frames themselves: a frame belongs to the file
+  // when it is shown at or after --from and before --to.
+  if (toGiven && std::ceil(o->from * o->fps - 1e-9) >= std::ceil(o->to * o->fps - 1e-9)) {
+    std::fprintf(stderr, "velmor-capture: no frame is shown from --from %g to --to %g at %d fps\n",
+                 o->from, o->to, o->fps);
+    return 2;
+  }
+  if (!o->output.path.empty() && o->output.path.back() == '/') {
     o->output.kind = CaptureOutput::Folder;
+  } else {
+    o->output.format = VideoFormatFor(o->output.path);
+    if (o->output.format == nullptr) {
+      std::fprintf(stderr,
+                   "velmor-capture: -o %s: the name must end in %s, or in / for PNG "
+                   "frames and a WAV file\n",
+                   o->output.path.c_str(), VideoExtensions().c_str());
+      return 2;
+    }
+  }
   o->output.fps = o->fps;
   return 0;
 }
@@ -140,16 +207,37 @@ struct Progress {
                  static_cast<int>(left) / 60, static_cast<int>(left) % 60, speed);
     std::fflush(stderr);
   }
+  // Ends the bar's line, once, so that what follows has a line of its own.
   void End() {
-    if (shown) std::fputc('\n', stderr);
+    if (shown && lastDrawn >= 0) std::fputc('\n', stderr);
+    lastDrawn = -1;
   }
 };
 
-int Fail(CaptureOutput *out, const std::string &message) {
-  std::fprintf(stderr, "velmor-capture: %s\n", message.c_str());
+// Every failure ends here: one line that says what happened, nothing left
+// behind, status 1.
+int Fail(CaptureOutput *out, Progress *progress, const std::string &message) {
+  progress->End();
+  // After ffmpeg is gone, so that this line comes last.
   OutputAbandon(out);
+  std::fprintf(stderr, "velmor-capture: %s\n",
+               interrupted ? "interrupted; nothing was written" : message.c_str());
   return 1;
 }
+
+void CatchInterruptions() {
+  // Without SA_RESTART: a wait for ffmpeg returns at once to hear the news.
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A write to an ffmpeg that has stopped fails with EPIPE instead of ending
+  // the tool silently; the failure is reported like any other.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Seconds beyond any show, where frame and sample counts still fit in 64 bits.
+constexpr double neverSeconds = 1e9;
 
 } // namespace
 
@@ -157,12 +245,14 @@ int main(int argc, char **argv) {
   Options options;
   if (int status = ParseArguments(argc, argv, &options)) return status < 0 ? 0 : status;
   CaptureOutput *out = &options.output;
+  out->stop = &interrupted;
+  CatchInterruptions();
+  Progress progress;
+  // OutputOpen leaves nothing behind when it fails.
   if (!OutputOpen(out)) {
     std::fprintf(stderr, "velmor-capture: %s\n", out->error.c_str());
     return 1;
   }
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
 
   // The same window record and class the intro uses, in a window of its own
   // size: the capture never switches a display.
@@ -171,25 +261,26 @@ int main(int argc, char **argv) {
   static AppWindow window{};
   FillAppRecords(&app, &window, &keys, 0);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window))
-    return Fail(out, "no offscreen OpenGL: " + OffscreenGlError() +
-                         " (install Mesa's EGL: apt-get install libegl-mesa0)");
+    return Fail(out, &progress,
+                "no offscreen OpenGL: " + OffscreenGlError() +
+                    " (install Mesa's EGL: apt-get install libegl-mesa0)");
   keepRunning = 1;
-  if (!InitScene(&window, &keys)) return Fail(out, "the scene could not be initialised");
+  if (!InitScene(&window, &keys)) return Fail(out, &progress, "the scene could not be initialised");
   if (MusicHandle == 0)
-    return Fail(out, "without torva_velmor2.it the show never ends; run velmor-capture in the "
-                     "folder that holds it");
+    return Fail(out, &progress,
+                "without torva_velmor2.it the show never ends; run velmor-capture in the "
+                "folder that holds it");
 
   // The file holds frames firstFrame up to (not including) lastFrame; its
   // audio covers exactly the same span, so both tracks have one length.
   const int fps = options.fps;
-  const int64_t firstFrame = static_cast<int64_t>(std::ceil(options.from * fps - 1e-9));
-  const int64_t lastFrame = options.to >= 0
-                                ? static_cast<int64_t>(std::ceil(options.to * fps - 1e-9))
-                                : INT64_MAX / virtualRate;
+  const double fromSeconds = std::min(options.from, neverSeconds);
+  const double toSeconds = options.to >= 0 ? std::min(options.to, neverSeconds) : neverSeconds;
+  const int64_t firstFrame = static_cast<int64_t>(std::ceil(fromSeconds * fps - 1e-9));
+  const int64_t lastFrame = static_cast<int64_t>(std::ceil(toSeconds * fps - 1e-9));
   const int64_t from = FrameTime(firstFrame, fps);
   const int64_t to = FrameTime(lastFrame, fps);
   const double showSeconds = PlayerModuleSeconds() + 2.0;
-  Progress progress;
   const int64_t totalFrames =
       std::min(lastFrame, static_cast<int64_t>(std::ceil(showSeconds * fps)));
 
@@ -215,7 +306,7 @@ int main(int argc, char **argv) {
   while (keepRunning && !interrupted && FrameTime(v, fps) < to) {
     int64_t shownAt = FrameTime(v, fps);
     OffscreenSetNow(shownAt);
-    if (!renderAudioTo(shownAt)) return Fail(out, out->error);
+    if (!renderAudioTo(shownAt)) return Fail(out, &progress, out->error);
     OfflineSinkSetHeard(static_cast<uint64_t>(shownAt));
 #ifdef VELMOR_PROBE
     // Only in the test build: which frame the timeline's lines belong to.
@@ -227,16 +318,16 @@ int main(int argc, char **argv) {
     // A fade blocks the live program: the picture stands still while the
     // music fades, so the frame repeats until the clock has caught up.
     int64_t until = std::max(OffscreenNow(), FrameTime(v + 1, fps));
-    if (!renderAudioTo(std::min(until, to))) return Fail(out, out->error);
+    if (!renderAudioTo(std::min(until, to))) return Fail(out, &progress, out->error);
     do {
       if (out->kind == CaptureOutput::Still) {
         if (!stillTaken &&
-            FrameTime(v + 1, fps) > static_cast<int64_t>(options.from * virtualRate)) {
-          if (!OutputFrame(out, frame.data())) return Fail(out, out->error);
+            FrameTime(v + 1, fps) > static_cast<int64_t>(fromSeconds * virtualRate)) {
+          if (!OutputFrame(out, frame.data())) return Fail(out, &progress, out->error);
           stillTaken = true;
         }
       } else if (v >= firstFrame && v < lastFrame && !OutputFrame(out, frame.data())) {
-        return Fail(out, out->error);
+        return Fail(out, &progress, out->error);
       }
       ++v;
       progress.Draw(std::min(v, totalFrames), totalFrames, fps);
@@ -244,12 +335,16 @@ int main(int argc, char **argv) {
     if (stillTaken) break;
   }
   progress.End();
-  if (interrupted) return Fail(out, "interrupted; nothing was written");
+  char moment[32];
+  std::snprintf(moment, sizeof moment, "%g s", options.from);
+  if (interrupted) return Fail(out, &progress, "interrupted");
   if (out->kind == CaptureOutput::Still && !stillTaken)
-    return Fail(out, "the show ends before " + std::to_string(options.from) + " s");
+    return Fail(out, &progress, std::string("the show ends before ") + moment);
+  if (out->kind != CaptureOutput::Still && out->framesWritten == 0)
+    return Fail(out, &progress, std::string("the show ends before --from ") + moment);
   if (out->kind != CaptureOutput::Still && !renderAudioTo(FrameTime(v, fps)))
-    return Fail(out, out->error);
-  if (!OutputFinish(out)) return Fail(out, out->error);
+    return Fail(out, &progress, out->error);
+  if (!OutputFinish(out)) return Fail(out, &progress, out->error);
   DestroyAppWindow(&window);
   std::fprintf(stderr, "velmor-capture: wrote %s (%llu frames at %d fps)\n", out->path.c_str(),
                static_cast<unsigned long long>(out->framesWritten), fps);

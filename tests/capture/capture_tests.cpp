@@ -4,17 +4,25 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <regex>
+#include <signal.h>
 #include <sstream>
 #include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <libopenmpt/libopenmpt.h>
@@ -76,17 +84,47 @@ fs::path FreshFolder(const std::string &name) {
 }
 
 // Runs the capture tool from the folder that holds the module; returns its
-// exit status and fills `err` with what it wrote on standard error.
-int Capture(const std::string &program, const std::string &args, std::string *err = nullptr) {
+// exit status (-1 when a signal ended it) and fills `err` with what it wrote
+// on standard error. `path`, when given, is the PATH it runs with.
+int Capture(const std::string &program, const std::string &args, std::string *err = nullptr,
+            const std::string &path = "") {
   fs::path log = ScratchRoot() / "capture_stderr.txt";
-  std::string command =
-      "cd '" VELMOR_SOURCE_DIR "' && '" + program + "' " + args + " 2>'" + log.string() + "'";
+  std::string command = "cd '" VELMOR_SOURCE_DIR "' && " +
+                        (path.empty() ? "" : "PATH='" + path + "' ") + "'" + program + "' " + args +
+                        " 2>'" + log.string() + "'";
   int status = std::system(command.c_str());
   if (err != nullptr) {
     std::ifstream in(log);
     *err = {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quoted(const fs::path &p) { return "'" + p.string() + "'"; }
+
+// What a shell command prints on its standard output.
+std::string Output(const std::string &command) {
+  FILE *p = popen(command.c_str(), "r");
+  std::string out;
+  char line[512];
+  while (p != nullptr && std::fgets(line, sizeof line, p) != nullptr) out += line;
+  if (p != nullptr) pclose(p);
+  return out;
+}
+
+std::string LastLine(const std::string &text) {
+  std::string t = text;
+  while (!t.empty() && t.back() == '\n') t.pop_back();
+  size_t start = t.rfind('\n');
+  return start == std::string::npos ? t : t.substr(start + 1);
+}
+
+// The names in a folder, hidden ones included.
+std::vector<std::string> Entries(const fs::path &folder) {
+  std::vector<std::string> names;
+  for (const auto &e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // When the module reaches a position, from the module itself.
@@ -263,6 +301,347 @@ TEST(Capture, Mp4HasPictureAndSoundOfTheSameLength) {
   // No scratch files are left beside the result.
   for (const auto &e : fs::directory_iterator(mp4.parent_path()))
     EXPECT_EQ(e.path().filename().string().rfind(".velmor-capture-", 0), std::string::npos);
+}
+
+// Failures of every kind end with status 1, one line of the tool's own as the
+// last thing it says, and nothing under the final name or beside it.
+
+// A tmpfs of a few megabytes, for as long as the test runs; being root is
+// what it takes.
+struct SmallDisk {
+  fs::path where;
+  std::string refused; // why it could not be mounted
+  explicit SmallDisk(const std::string &name) : where(FreshFolder(name)) {
+    fs::create_directories(where);
+    if (mount("tmpfs", where.c_str(), "tmpfs", 0, "size=3m") != 0) refused = std::strerror(errno);
+  }
+  ~SmallDisk() {
+    if (refused.empty()) umount2(where.c_str(), MNT_DETACH);
+  }
+  uint64_t Free() const {
+    struct statvfs s {};
+    statvfs(where.c_str(), &s);
+    return static_cast<uint64_t>(s.f_bavail) * s.f_frsize;
+  }
+  // A file that takes all but `leave` bytes of it.
+  void Fill(uint64_t leave) {
+    fs::remove(where / "filler");
+    uint64_t size = Free() > leave ? Free() - leave : 0;
+    std::ofstream out(where / "filler", std::ios::binary);
+    std::vector<char> block(1 << 16);
+    for (uint64_t done = 0; done < size && out; done += block.size())
+      out.write(block.data(),
+                static_cast<std::streamsize>(std::min<uint64_t>(block.size(), size - done)));
+  }
+};
+
+#define NEEDS_SMALL_DISK(disk)                                                                     \
+  if (!(disk).refused.empty())                                                                     \
+  GTEST_SKIP() << "cannot mount a 3 MB tmpfs at " << (disk).where << " (" << (disk).refused        \
+               << "); the full-disk cases need root or CAP_SYS_ADMIN"
+
+// A complete video has all its frames; anything else must have failed
+// cleanly. Returns whether it failed.
+bool ExpectCompleteOrNothing(int status, const std::string &err, const SmallDisk &disk,
+                             const fs::path &video, int frames) {
+  std::vector<std::string> left = Entries(disk.where);
+  std::erase(left, "filler");
+  if (status == 0) {
+    EXPECT_EQ(left, std::vector<std::string>{video.filename()}) << err;
+    EXPECT_EQ(Output("ffprobe -v error -count_frames -select_streams v -show_entries "
+                     "stream=nb_read_frames -of csv=p=0 " +
+                     Quoted(video)),
+              std::to_string(frames) + "\n")
+        << "a video that says it is complete is not";
+    return false;
+  }
+  EXPECT_EQ(status, 1) << err;
+  EXPECT_EQ(LastLine(err),
+            "velmor-capture: no space left on device while writing " + video.string());
+  EXPECT_EQ(left, std::vector<std::string>{}) << err;
+  return true;
+}
+
+TEST(CaptureFailures, AFullDiskIsReportedAndLeavesNothing) {
+  SmallDisk disk("small");
+  NEEDS_SMALL_DISK(disk);
+  std::string err;
+  // 20 s of sound alone are more than 3 MB.
+  fs::path mp4 = disk.where / "full.mp4";
+  EXPECT_TRUE(ExpectCompleteOrNothing(
+      Capture(VELMOR_CAPTURE, "--fps 10 --to 20 -o " + Quoted(mp4), &err), err, disk, mp4, 200));
+
+  // So are ten frames of 300 kB.
+  fs::path frames = disk.where / "frames";
+  EXPECT_EQ(Capture(VELMOR_CAPTURE, "--fps 10 --to 20 -o " + Quoted(frames) + "/", &err), 1);
+  EXPECT_EQ(LastLine(err).rfind("velmor-capture: no space left on device while writing " +
+                                    frames.string() + "/frame_0",
+                                0),
+            0u)
+      << err;
+  EXPECT_EQ(Entries(disk.where), std::vector<std::string>{}) << err;
+
+  // A still on a disk with no room at all.
+  disk.Fill(0);
+  fs::path still = disk.where / "still.png";
+  EXPECT_EQ(Capture(VELMOR_CAPTURE, "--fps 10 --still 1 " + Quoted(still), &err), 1);
+  EXPECT_EQ(LastLine(err),
+            "velmor-capture: no space left on device while writing " + still.string());
+  EXPECT_EQ(Entries(disk.where), std::vector<std::string>{"filler"});
+}
+
+TEST(CaptureFailures, TheDiskFillingUpAtAnyStepOfAVideoIsCaught) {
+  // How much a second of video takes: the WAV file and the picture alone
+  // wait in a scratch folder while the finished file is written beside them.
+  fs::path sample = FreshFolder("sample.mp4");
+  ASSERT_EQ(Capture(VELMOR_CAPTURE, "--fps 10 --to 1 -o " + Quoted(sample)), 0);
+  uint64_t finished = fs::file_size(sample);
+  uint64_t picture = 0;
+  std::istringstream sizes(Output("ffprobe -v error -select_streams v -show_entries packet=size "
+                                  "-of csv=p=0 " +
+                                  Quoted(sample)));
+  for (uint64_t size = 0; sizes >> size;) picture += size;
+  uint64_t scratch = 44 + 44100 * 4 + picture;
+  ASSERT_GT(picture, 10000u);
+
+  SmallDisk disk("filling");
+  NEEDS_SMALL_DISK(disk);
+  fs::path video = disk.where / "second.mp4";
+  // Full while the frames come; while the finished file is written (where
+  // ffmpeg, unasked, ends with status 0 when it cannot write the end of a
+  // file); and room enough.
+  int failures = 0;
+  for (uint64_t room : {scratch / 2, scratch + finished / 2, scratch + 3 * finished}) {
+    std::string err;
+    disk.Fill(room);
+    failures += ExpectCompleteOrNothing(
+        Capture(VELMOR_CAPTURE, "--fps 10 --to 1 -o " + Quoted(video), &err), err, disk, video, 10);
+    fs::remove(video);
+  }
+  EXPECT_EQ(failures, 2);
+}
+
+// A stand-in for ffmpeg, first on PATH.
+std::string FakeFfmpeg(const std::string &name, const std::string &script) {
+  fs::path bin = FreshFolder(name);
+  fs::create_directories(bin);
+  std::ofstream(bin / "ffmpeg") << "#!/bin/sh\n" << script;
+  fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+  return bin.string() + ":" + std::getenv("PATH");
+}
+
+TEST(CaptureFailures, AnFfmpegThatFailsIsReportedAndLeavesNothing) {
+  fs::path folder = FreshFolder("failing");
+  fs::create_directories(folder);
+  fs::path mp4 = folder / "x.mp4";
+  std::string err;
+  // Gone after two frames: writing the third must not end the tool by SIGPIPE.
+  std::string early = FakeFfmpeg("early", "head -c 2880000 >/dev/null; exit 3\n");
+  EXPECT_EQ(Capture(VELMOR_CAPTURE, "--fps 10 --to 3 -o " + Quoted(mp4), &err, early), 1);
+  EXPECT_EQ(LastLine(err),
+            "velmor-capture: ffmpeg failed with status 3 while encoding " + mp4.string());
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{});
+  // Takes every frame, then fails.
+  std::string late = FakeFfmpeg("late", "cat >/dev/null; exit 1\n");
+  EXPECT_EQ(Capture(VELMOR_CAPTURE, "--fps 10 --to 1 -o " + Quoted(mp4), &err, late), 1);
+  EXPECT_EQ(LastLine(err),
+            "velmor-capture: ffmpeg failed with status 1 while encoding " + mp4.string());
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{});
+}
+
+// Starts the capture tool and returns its process id; standard error goes to
+// `log`.
+pid_t StartCapture(const std::string &args, const fs::path &log, const std::string &path) {
+  std::string command = "cd '" VELMOR_SOURCE_DIR "' && export PATH='" + path + "' && exec '" +
+                        VELMOR_CAPTURE + "' " + args + " 2>" + Quoted(log);
+  pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits (ten minutes at most) until `ready` holds.
+bool WaitUntil(const std::function<bool()> &ready) {
+  for (int i = 0; i < 6000; ++i) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+TEST(CaptureFailures, AnInterruptionLeavesNothingAndEndsWithStatusOne) {
+  fs::path folder = FreshFolder("interrupted");
+  fs::create_directories(folder);
+  fs::path log = ScratchRoot() / "interrupted.txt";
+  std::string realFfmpeg = LastLine(Output("command -v ffmpeg"));
+  // The joining of picture and sound (the step that reads audio.wav) hangs.
+  std::string slowJoin =
+      FakeFfmpeg("slowjoin", "case \"$*\" in *audio.wav*) exec sleep 60 ;; esac\n"
+                             "exec '" +
+                                 realFfmpeg + "' \"$@\"\n");
+  auto scratchHas = [&](const std::string &file) {
+    for (const auto &e : fs::directory_iterator(folder))
+      if (fs::exists(e.path() / file)) return true;
+    return false;
+  };
+  struct Case {
+    const char *moment;
+    int signal;
+    std::string args, path;
+    std::function<bool()> ready;
+  };
+  pid_t pid = -1;
+  std::vector<Case> cases = {
+      {"while frames are written", SIGTERM, "--fps 10 --to 30 -o " + Quoted(folder / "a.mp4"),
+       std::getenv("PATH"),
+       [&] {
+         return scratchHas("audio.wav") && Entries(folder).size() == 1 &&
+                fs::file_size(fs::directory_iterator(folder)->path() / "audio.wav") > 100000;
+       }},
+      {"while picture and sound are joined", SIGINT,
+       "--fps 10 --to 1 -o " + Quoted(folder / "b.mp4"), slowJoin,
+       [&] {
+         return scratchHas("video.mp4") &&
+                Output("pgrep -x -P " + std::to_string(pid) + " sleep") != "";
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.moment);
+    pid = StartCapture(c.args, log, c.path);
+    ASSERT_GT(pid, 0);
+    bool ready = WaitUntil(c.ready);
+    auto asked = std::chrono::steady_clock::now();
+    kill(pid, c.signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    ASSERT_TRUE(ready) << "the capture never got there";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(LastLine(std::string(std::istreambuf_iterator<char>(std::ifstream(log).rdbuf()), {})),
+              "velmor-capture: interrupted; nothing was written");
+    EXPECT_LT(seconds, 30.0) << "it waited for the hanging ffmpeg";
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{});
+  }
+}
+
+TEST(CaptureFailures, AStartBeyondTheShowIsAFailure) {
+  fs::path folder = FreshFolder("beyond");
+  std::string err;
+  EXPECT_EQ(Capture(VELMOR_CAPTURE, "--fps 1 --from 500 -o " + Quoted(folder) + "/", &err), 1);
+  EXPECT_EQ(LastLine(err), "velmor-capture: the show ends before --from 500 s");
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_FALSE(fs::exists(folder.string() + ".part"));
+}
+
+// The name given chooses the container and its codecs.
+
+struct Probe {
+  std::string codecs; // "video,audio"
+  std::string format; // ffmpeg's names for the container
+  std::string brand;  // the MP4 family's major brand
+  int frames = 0;
+  double seconds = 0;
+};
+
+Probe ProbeVideo(const fs::path &video) {
+  Probe p;
+  std::istringstream streams(Output("ffprobe -v error -show_entries stream=codec_name -of "
+                                    "csv=p=0 " +
+                                    Quoted(video)));
+  for (std::string line; std::getline(streams, line);)
+    p.codecs += (p.codecs.empty() ? "" : ",") + line;
+  p.format = LastLine(Output(
+      "ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 " + Quoted(video)));
+  p.brand = LastLine(Output("ffprobe -v error -show_entries format_tags=major_brand -of csv=p=0 " +
+                            Quoted(video)));
+  std::string frames = Output("ffprobe -v error -count_frames -select_streams v -show_entries "
+                              "stream=nb_read_frames -of csv=p=0 " +
+                              Quoted(video));
+  p.frames = frames.empty() ? 0 : std::stoi(frames);
+  std::string seconds =
+      Output("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quoted(video));
+  p.seconds = seconds.empty() ? 0 : std::stod(seconds);
+  return p;
+}
+
+TEST(CaptureFormats, TheNameChoosesContainerAndCodecs) {
+  struct Case {
+    const char *name, *codecs, *format, *brand;
+  };
+  // Any case will do. WebM is Matroska with VP9 and Opus only; QuickTime and
+  // MP4 differ in their brand.
+  for (Case c : {Case{"show.webm", "vp9,opus", "matroska,webm", nullptr},
+                 Case{"show.mkv", "h264,aac", "matroska,webm", nullptr},
+                 Case{"SHOW.MOV", "h264,aac", "mov,mp4,m4a,3gp,3g2,mj2", "qt  "}}) {
+    SCOPED_TRACE(c.name);
+    fs::path video = FreshFolder(c.name);
+    std::string err;
+    ASSERT_EQ(Capture(VELMOR_CAPTURE, "--fps 10 --to 2 -o " + Quoted(video), &err), 0) << err;
+    Probe p = ProbeVideo(video);
+    EXPECT_EQ(p.codecs, c.codecs);
+    EXPECT_EQ(p.format, c.format);
+    if (c.brand != nullptr) {
+      EXPECT_EQ(p.brand, c.brand);
+    }
+    EXPECT_EQ(p.frames, 20);
+    // The audio codecs' own framing may add a few tens of milliseconds.
+    EXPECT_NEAR(p.seconds, 2.0, 0.05);
+  }
+}
+
+TEST(CaptureFormats, AnyOtherNameIsRefusedBeforeAFrameIsDrawn) {
+  fs::path folder = FreshFolder("refused");
+  fs::create_directories(folder);
+  for (const char *name : {"show.avi", "show", "show.mp4.tmp"}) {
+    std::string err;
+    // The probe build says "probe: frame N" for every frame it draws.
+    EXPECT_EQ(Capture(VELMOR_CAPTURE_PROBE, "--fps 10 --to 1 -o " + Quoted(folder / name), &err),
+              2);
+    EXPECT_EQ(err, "velmor-capture: -o " + (folder / name).string() +
+                       ": the name must end in .mp4, .mkv, .mov or .webm, or in / for PNG "
+                       "frames and a WAV file\n");
+  }
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{});
+}
+
+TEST(CaptureOptions, MessagesNameTheOptionGivenAndNothingIsWritten) {
+  fs::path folder = FreshFolder("options");
+  fs::create_directories(folder);
+  std::string png = Quoted(folder / "x.png");
+  // Where a capture that should have been refused would go, quickly.
+  std::string elsewhere = "--fps 5 -o " + Quoted(folder / "run.mp4") + " ";
+  struct Case {
+    std::string args, message;
+  };
+  for (const Case &c : std::vector<Case>{
+           {"--still -1 " + png, "--still needs a moment of at least 0 seconds, not -1"},
+           {"--still 5 " + png + " --from 2",
+            "--still takes no --from; it writes one PNG of its own"},
+           {"--still 5 " + png + " --to 9", "--still takes no --to; it writes one PNG of its own"},
+           {"--still 5 " + png + " -o " + Quoted(folder / "x.mp4"),
+            "--still takes no -o; it writes one PNG of its own"},
+           {"--still 5 " + Quoted(folder / "x.jpg"),
+            "--still writes a PNG; name it FILE.png, not " + (folder / "x.jpg").string()},
+           {elsewhere + "--from -1", "--from must be at least 0, not -1"},
+           {elsewhere + "--to -5", "--to -5 must come after --from 0"},
+           {elsewhere + "--from 5 --to 3", "--to 3 must come after --from 5"},
+           {elsewhere + "--from 3.01 --to 3.05",
+            "no frame is shown from --from 3.01 to --to 3.05 at 5 fps"},
+           {elsewhere + "--fps 0", "--fps takes a whole number from 1 to 240"},
+       }) {
+    std::string err;
+    EXPECT_EQ(Capture(VELMOR_CAPTURE, c.args, &err), 2) << c.args;
+    EXPECT_EQ(err, "velmor-capture: " + c.message + "\n") << c.args;
+  }
+  // One complaint, not one for each reading of the option.
+  std::string err;
+  EXPECT_EQ(Capture(VELMOR_CAPTURE, "--still soon " + png, &err), 2);
+  EXPECT_EQ(err.rfind("velmor-capture: --still needs SECONDS and FILE.png\nusage:", 0), 0u) << err;
+  EXPECT_EQ(err.find("velmor-capture:", 1), std::string::npos) << err;
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{});
 }
 
 } // namespace
