@@ -7,6 +7,8 @@ start_x 800x600
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
 
 # Order and first row of each step's position, steps 0 to 40 (row "-": any).
+# A step is taken by the first frame that sees its row, so it may come late
+# by one frame: eight rows (0.48 s) allow for the slow frames of a busy machine.
 expected=(0:63 0:127 0:191 1:- 1:63 1:127 1:191 2:- 2:63 2:127 2:191 3:- 3:63 3:127 3:191
   4:- 4:63 4:127 4:191 5:- 5:63 5:127 5:191 6:- 6:63 6:127 6:191 7:- 7:63 7:127
   8:- 8:63 8:127 8:191 9:- 9:63 9:127 9:191 10:127 11:- 11:127)
@@ -30,9 +32,9 @@ for i in $(seq 0 40); do
   want_row=${expected[$i]##*:}
   [ "$order" = "$want_order" ] || fail "step $i at order $order, expected $want_order"
   if [ "$want_row" = "-" ]; then
-    [ "$row" -le 4 ] || fail "step $i late at row $row of order $order"
+    [ "$row" -le 8 ] || fail "step $i late at row $row of order $order"
   else
-    [ "$row" -ge "$want_row" ] && [ "$row" -le $((want_row + 4)) ] ||
+    [ "$row" -ge "$want_row" ] && [ "$row" -le $((want_row + 8)) ] ||
       fail "step $i at row $row, expected $want_row"
   fi
 done

@@ -5,7 +5,7 @@ start_x 800x600
 start_wm
 
 start_program
-id=$(top_window "Velmor for Torva") || fail "no window titled \"Velmor for Torva\""
+id=$(top_window "Velmor for Torva") || fail "no window titled \"Velmor for Torva\": $(cat "$WORK/stderr"; xwininfo -root -tree | grep -v "has no name")"
 geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
 [ "$geometry" = "800x600" ] || fail "window is $geometry, expected 800x600"
 is_full_screen "$id" || fail "window is not full screen"
