@@ -42,14 +42,15 @@ sanitize:
 # Programs that open a GL driver through EGL or GLX (the capture tool, the
 # intro in Xvfb) run apart, with the driver preloaded so that its one-time
 # allocations can be told from ours (see tests/lsan.supp). Left out: the long
-# runs, the whole-show capture (its label is lost in discovery), and the
-# resident-size test, which ASan's quarantine of freed memory fails by design.
+# runs, tests timed against a bound (label `timing`), the whole-show capture
+# (its label is lost in discovery), and the resident-size test, which ASan's
+# quarantine of freed memory fails by design.
 GL_DRIVER := $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so))
 test-sanitize: sanitize
 	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -LE 'long|capture|live'
 	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) LD_PRELOAD=$(GL_DRIVER) \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:verify_asan_link_order=0 \
-	  ctest --output-on-failure -L 'capture|live' -LE long -E '^(Capture\.WholeShow.*|live_fault_toggles)$$'
+	  ctest --output-on-failure -L 'capture|live' -LE 'long|timing' -E '^(Capture\.WholeShow.*|live_fault_toggles)$$'
 
 # The fuzzers need clang's libFuzzer: a build of their own.
 fuzz-build:
