@@ -141,21 +141,30 @@ TEST_F(JpegLoader, DecodedRowsAreTurnedBottomFirst) {
   std::free(image);
 }
 
-TEST_F(JpegLoader, CompleteDatastreamIsUsedUpExactlyWithoutWarnings) {
-  ResourceBytes bytes = FindEmbeddedResource("JPG", "FIX_CORNERS");
+// A decompressor that reads the given bytes through our memory source;
+// destroyed with the test's scope.
+struct MemoryDecompressor {
   jpeg_decompress_struct d;
   jpeg_error_mgr err;
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  InstallMemorySource(&d, bytes.data, bytes.size);
+  MemoryDecompressor(const uint8_t *data, size_t size) {
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    InstallMemorySource(&d, data, size);
+  }
+  ~MemoryDecompressor() { jpeg_destroy_decompress(&d); }
+};
+
+TEST_F(JpegLoader, CompleteDatastreamIsUsedUpExactlyWithoutWarnings) {
+  ResourceBytes bytes = FindEmbeddedResource("JPG", "FIX_CORNERS");
+  MemoryDecompressor m(bytes.data, bytes.size);
+  jpeg_decompress_struct &d = m.d;
   DecodedImage image{};
   testing::internal::CaptureStderr();
   ReadJpegImage(&d, &image);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(err.num_warnings, 0);
+  EXPECT_EQ(m.err.num_warnings, 0);
   EXPECT_EQ(d.src->bytes_in_buffer, 0u);
   EXPECT_EQ(d.src->next_input_byte, bytes.data + bytes.size);
-  jpeg_destroy_decompress(&d);
   std::free(image.pixels);
 }
 
@@ -186,11 +195,8 @@ TEST_F(JpegLoader, GreyPictureIsConvertedToThreeSamplesPerPixel) {
 
 TEST_F(JpegLoader, SkipBeyondTheEndIsMetWithSubstituteMarkers) {
   static const uint8_t data[5] = {1, 2, 3, 4, 5};
-  jpeg_decompress_struct d;
-  jpeg_error_mgr err;
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  InstallMemorySource(&d, data, sizeof data);
+  MemoryDecompressor m(data, sizeof data);
+  jpeg_decompress_struct &d = m.d;
   auto *source = reinterpret_cast<MemorySource *>(d.src);
   testing::internal::CaptureStderr();
   d.src->skip_input_data(&d, 0);
@@ -203,9 +209,8 @@ TEST_F(JpegLoader, SkipBeyondTheEndIsMetWithSubstituteMarkers) {
   EXPECT_EQ(d.src->next_input_byte, source->endMarker + 2);
   EXPECT_EQ(source->endMarker[0], 0xFF);
   EXPECT_EQ(source->endMarker[1], 0xD9);
-  EXPECT_EQ(err.num_warnings, 2);
+  EXPECT_EQ(m.err.num_warnings, 2);
   EXPECT_EQ(Lines(out), std::vector<std::string>{"Premature end of JPEG file"});
-  jpeg_destroy_decompress(&d);
 }
 
 TEST(JpegLoaderDeath, MissingPictureEndsTheProcessWithTheLibrarysMessage) {
@@ -279,11 +284,8 @@ TEST_F(JpegLoader, EveryAllocationFailingDropsThePictureWithTheBox) {
 TEST_F(JpegLoader, ReadWithoutMemoryForThePixelsReturnsFalseAndNoPixels) {
   ResourceBytes bytes = FindEmbeddedResource("JPG", "FIX_CORNERS");
   for (uint32_t n : {1u, 2u}) { // the pixels, then the row pointers
-    jpeg_decompress_struct d;
-    jpeg_error_mgr err;
-    d.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&d);
-    InstallMemorySource(&d, bytes.data, bytes.size);
+    MemoryDecompressor m(bytes.data, bytes.size);
+    jpeg_decompress_struct &d = m.d;
     DecodedImage image{};
     FailAssetAllocation(n);
     EXPECT_EQ(ReadJpegImage(&d, &image), FALSE) << "allocation " << n;
@@ -292,7 +294,6 @@ TEST_F(JpegLoader, ReadWithoutMemoryForThePixelsReturnsFalseAndNoPixels) {
     EXPECT_EQ(image.imageWidth, 64);
     // Aborted: the decompressor is back at its start, ready to be destroyed.
     EXPECT_EQ(d.global_state, 200) << "allocation " << n; // DSTATE_START
-    jpeg_destroy_decompress(&d);
   }
 }
 
