@@ -287,8 +287,9 @@ std::string Findings(const std::vector<Figure> &figures,
              "(ratio %.2f). "
              "The floor is libjpeg-turbo decoding the 43 pictures into one buffer (%.0f ms) plus "
              "GLU building the same 43 mipmap chains from the pixels just decoded (%.0f ms): "
-             "the mipmap builder alone is %.0f %% of the floor. `gluBuild2DMipmaps` is the "
-             "prescribed way to make the textures, so that share stays. Both sides start on a "
+             "the mipmap builder alone is %.0f %% of the floor. The scene makes every texture "
+             "with `gluBuild2DMipmaps` (full chains, so cards stay smooth as they shrink), so "
+             "that share stays. Both sides start on a "
              "trimmed heap, as the intro's one InitScene starts on a fresh one, and fault in "
              "the 43 textures' storage alike. Our decoder with its "
              "one row turn costs %.2fx libjpeg-turbo alone; the module load is %.1f ms; the "
@@ -308,7 +309,7 @@ std::string Findings(const std::vector<Figure> &figures,
                "((3-card floor - 0-card floor) / 6 quads). ",
                perQuad);
   out += Say("In wall time a 3-card frame took %.0f ms here (%.0f frames per second) on a "
-             "machine shared with other work. That is the prescribed composition (two card "
+             "machine shared with other work. That is the frame's composition itself (two card "
              "passes, 15 glow layers, 3 picture layers) on a CPU rasteriser, not our code.\n",
              w3.value, 1000.0 / w3.value);
   out += Say("- **Allocations.** A steady-state frame makes %.0f allocations in our code (the "
@@ -345,8 +346,8 @@ std::string Findings(const std::vector<Figure> &figures,
              "LLVM, %.0f MB of LLVM in the intro's map below), and InitScene adds %.0f MB, "
              "nearly all of it the 43 textures: with full mipmap chains, stored by llvmpipe at "
              "4 bytes a texel (it has no 3-byte format), they take %.0f MB. Our own data (the "
-             "embedded pictures, the font, the module, the audio ring) are a few MB. GL_RGB8 "
-             "with mipmaps is the prescribed texture format, and on a GPU driver the texture "
+             "embedded pictures, the font, the module, the audio ring) are a few MB. The "
+             "textures are RGB with full mipmap chains, and on a GPU driver the texture "
              "storage leaves the process and LLVM is not loaded, so the budget is a GPU "
              "figure; here it is missed by the software renderer's own needs.\n",
              intro.value, intro.ratio, context.value, llvm, scene.value, JpegTextureMB());

@@ -131,8 +131,8 @@ void PostKey(PlatformWindow *window, const SDL_KeyboardEvent &key) {
   if (vk == 0) return;
   bool down = key.type == SDL_KEYDOWN;
   bool alt = (key.keysym.mod & KMOD_ALT) != 0;
-  // As on the original desktop, keys with Alt (and F10) are system keys and
-  // never reach the program's key table.
+  // Keys with Alt (and F10) are system keys, kept for the desktop's own
+  // shortcuts (Alt+F4 closes): they never reach the program's key table.
   bool system = alt || vk == VK_MENU || vk == VK_F10;
   LPARAM lParam = 1 | (static_cast<LPARAM>(key.keysym.scancode & 0xFF) << 16);
   if (alt) lParam |= LPARAM{1} << 29;
