@@ -2,6 +2,7 @@
 
 #include "app/clock.h"
 #include "app/main.h"
+#include "app/show.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ void FillAppRecords(AppInfo *app, AppWindow *window, KeyTable *keys, int32_t ful
   window->keys = keys;
   window->app = app;
   window->title = "Velmor for Torva";
-  window->width = 800;
-  window->height = 600;
+  window->width = screenWidth;
+  window->height = screenHeight;
   window->colorBits = 32;
   window->fullScreen = fullScreen;
   keys->fill(0);

@@ -32,8 +32,6 @@ struct AppWindow {
 // of the program that could not do its work set it.
 extern int32_t exitStatus;
 
-constexpr UINT WM_TOGGLEFULLSCREEN = WM_USER + 1; // 1025, sent from outside
-
 // The application and window records as the program starts them: class
 // "OpenGL", title "Velmor for Torva", 800x600 at 32 bits, no handles yet.
 void FillAppRecords(AppInfo *app, AppWindow *window, KeyTable *keys, int32_t fullScreen);

@@ -18,15 +18,16 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include "app/main.h"
+#include "app/show.h"
 #include "app/window.h"
 #include "assets/jpeg_texture.h"
 #include "assets/resources.h"
 #include "assets/tga_texture.h"
 #include "bench/alloc_counter.h"
 #include "music/music.h"
-#include "music/offline_sink.h"
 #include "music/player_core.h"
 #include "platform/offscreen/offscreen.h"
+#include "platform/offscreen/offscreen_sink.h"
 #include "scene/scene.h"
 #include "scene/scene_init.h"
 #include "scene/sprites.h"
@@ -497,21 +498,21 @@ void MeasureAudio(const BenchSizes &sizes, std::vector<Figure> *figures) {
   std::vector<float> out(2 * block);
   std::array<float, 256> magnitudes{};
   auto renderSecond = [&](bool throughPlayer) {
-    for (int done = 0; done < playerRate; done += block) {
-      int n = std::min(block, playerRate - done);
+    for (int done = 0; done < audioRate; done += block) {
+      int n = std::min(block, audioRate - done);
       if (throughPlayer)
         PlayerRender(out.data(), n);
       else
-        openmpt_module_read_interleaved_float_stereo(alone, playerRate, static_cast<size_t>(n),
+        openmpt_module_read_interleaved_float_stereo(alone, audioRate, static_cast<size_t>(n),
                                                      out.data());
     }
   };
   // libopenmpt alone in the player's own read size, to tell the cost of the
   // read size from the cost of the player's bookkeeping.
   auto renderSecondInChunks = [&] {
-    for (int done = 0; done < playerRate; done += renderChunk) {
-      int n = std::min(renderChunk, playerRate - done);
-      openmpt_module_read_interleaved_float_stereo(alone128, playerRate, static_cast<size_t>(n),
+    for (int done = 0; done < audioRate; done += renderChunk) {
+      int n = std::min(renderChunk, audioRate - done);
+      openmpt_module_read_interleaved_float_stereo(alone128, audioRate, static_cast<size_t>(n),
                                                    out.data());
     }
   };
@@ -547,7 +548,7 @@ void MeasureAudio(const BenchSizes &sizes, std::vector<Figure> *figures) {
     uint64_t end = PlayerFramesRendered();
     a = Clock::now();
     for (int c = 0; c < sizes.spectrumCallsPerRep; ++c)
-      PlayerSpectrumAt(end - playerRate + static_cast<uint64_t>(c % 60) * (playerRate / 60),
+      PlayerSpectrumAt(end - audioRate + static_cast<uint64_t>(c % 60) * (audioRate / 60),
                        magnitudes.data());
     double perCall = Ms(a, Clock::now()) * 1000.0 / sizes.spectrumCallsPerRep;
     spectrum.push_back(perCall);
@@ -593,14 +594,14 @@ int RunRenderLoop(int fps, double seconds) {
   int64_t audioDone = 0;
   const int64_t frames = static_cast<int64_t>(std::ceil(seconds * fps - 1e-9));
   for (int64_t v = 0; v < frames && keepRunning; ++v) {
-    int64_t shownAt = v * virtualRate / fps;
+    int64_t shownAt = v * audioRate / fps;
     OffscreenSetNow(shownAt);
     while (audioDone < shownAt) {
       int n = static_cast<int>(std::min<int64_t>(shownAt - audioDone, 4096));
       PlayerRender(audio.data(), n);
       audioDone += n;
     }
-    OfflineSinkSetHeard(static_cast<uint64_t>(shownAt));
+    OffscreenSinkSetHeard(static_cast<uint64_t>(shownAt));
     SceneFrame(1.0 / fps);
     SwapBuffers(window.deviceContext);
     OffscreenReadFrame(frame.data());

@@ -16,12 +16,14 @@
 #include <vector>
 
 #include "app/main.h"
+#include "app/probe.h"
+#include "app/show.h"
 #include "app/window.h"
 #include "capture/outputs.h"
 #include "music/music.h"
-#include "music/offline_sink.h"
 #include "music/player_core.h"
 #include "platform/offscreen/offscreen.h"
+#include "platform/offscreen/offscreen_sink.h"
 #include "scene/scene.h"
 
 namespace {
@@ -182,7 +184,7 @@ int ParseArguments(int argc, char **argv, Options *o) {
 }
 
 // The moment video frame `v` is shown, in audio frames.
-int64_t FrameTime(int64_t v, int fps) { return v * virtualRate / fps; }
+int64_t FrameTime(int64_t v, int fps) { return v * audioRate / fps; }
 
 struct Progress {
   bool shown = isatty(STDERR_FILENO) != 0;
@@ -284,7 +286,7 @@ int main(int argc, char **argv) {
   const int64_t totalFrames =
       std::min(lastFrame, static_cast<int64_t>(std::ceil(showSeconds * fps)));
 
-  std::vector<uint8_t> frame(static_cast<size_t>(captureWidth) * captureHeight * 3);
+  std::vector<uint8_t> frame(static_cast<size_t>(screenWidth) * screenHeight * 3);
   std::vector<float> audio(2 * 4096);
   int64_t audioDone = 0; // audio frames rendered (and written when inside the range)
   auto renderAudioTo = [&](int64_t until) {
@@ -307,11 +309,9 @@ int main(int argc, char **argv) {
     int64_t shownAt = FrameTime(v, fps);
     OffscreenSetNow(shownAt);
     if (!renderAudioTo(shownAt)) return Fail(out, &progress, out->error);
-    OfflineSinkSetHeard(static_cast<uint64_t>(shownAt));
-#ifdef VELMOR_PROBE
-    // Only in the test build: which frame the timeline's lines belong to.
-    std::fprintf(stderr, "probe: frame %lld\n", static_cast<long long>(v));
-#endif
+    OffscreenSinkSetHeard(static_cast<uint64_t>(shownAt));
+    // Which frame the timeline's lines belong to.
+    ProbeLine("frame %lld", static_cast<long long>(v));
     SceneFrame(1.0 / fps);
     SwapBuffers(window.deviceContext);
     OffscreenReadFrame(frame.data());
@@ -321,8 +321,7 @@ int main(int argc, char **argv) {
     if (!renderAudioTo(std::min(until, to))) return Fail(out, &progress, out->error);
     do {
       if (out->kind == CaptureOutput::Still) {
-        if (!stillTaken &&
-            FrameTime(v + 1, fps) > static_cast<int64_t>(fromSeconds * virtualRate)) {
+        if (!stillTaken && FrameTime(v + 1, fps) > static_cast<int64_t>(fromSeconds * audioRate)) {
           if (!OutputFrame(out, frame.data())) return Fail(out, &progress, out->error);
           stillTaken = true;
         }

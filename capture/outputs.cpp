@@ -15,6 +15,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/show.h"
+
 extern char **environ;
 
 namespace {
@@ -39,8 +41,8 @@ void WriteWavHeader(FILE *f, uint64_t frames) {
   Put32(f, 16);
   Put16(f, 1); // PCM
   Put16(f, 2);
-  Put32(f, 44100);
-  Put32(f, 44100 * 4);
+  Put32(f, audioRate);
+  Put32(f, audioRate * 4);
   Put16(f, 4);
   Put16(f, 16);
   std::fwrite("data", 1, 4, f);
@@ -296,12 +298,12 @@ int WritePng(const std::string &path, const uint8_t *rgbBottomUp) {
   png_init_io(png, f);
   // Fast over small: frames are many and mostly dark.
   png_set_compression_level(png, 1);
-  png_set_IHDR(png, info, captureWidth, captureHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, screenWidth, screenHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (int y = captureHeight - 1; y >= 0; --y)
+  for (int y = screenHeight - 1; y >= 0; --y)
     png_write_row(png,
-                  const_cast<uint8_t *>(rgbBottomUp + static_cast<size_t>(y) * captureWidth * 3));
+                  const_cast<uint8_t *>(rgbBottomUp + static_cast<size_t>(y) * screenWidth * 3));
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return std::fclose(f) == 0 ? 0 : errno;
@@ -358,9 +360,11 @@ bool OutputOpen(CaptureOutput *out) {
     OutputAbandon(out);
     return false;
   }
-  std::vector<std::string> encode = Arguments(
-      Ffmpeg(ffmpeg), {"-f", "rawvideo", "-pixel_format", "rgb24", "-video_size", "800x600"});
-  encode.insert(encode.end(), {"-framerate", std::to_string(out->fps), "-i", "-", "-vf", "vflip"});
+  std::vector<std::string> encode =
+      Arguments(Ffmpeg(ffmpeg), {"-f", "rawvideo", "-pixel_format", "rgb24"});
+  encode.insert(encode.end(),
+                {"-video_size", std::to_string(screenWidth) + "x" + std::to_string(screenHeight),
+                 "-framerate", std::to_string(out->fps), "-i", "-", "-vf", "vflip"});
   encode = Arguments(encode, out->format->videoCodec);
   encode.push_back(out->scratch + "/" + out->format->videoScratch);
   out->encoder = Spawn(encode, &out->video);
@@ -377,7 +381,7 @@ bool OutputFrame(CaptureOutput *out, const uint8_t *rgbBottomUp) {
   std::string name = out->path;
   switch (out->kind) {
   case CaptureOutput::Video: {
-    size_t bytes = static_cast<size_t>(captureWidth) * captureHeight * 3;
+    size_t bytes = static_cast<size_t>(screenWidth) * screenHeight * 3;
     if (std::fwrite(rgbBottomUp, 1, bytes, out->video) == bytes) break;
     if (Stopped(out)) {
       out->error = "interrupted";

@@ -10,9 +10,6 @@
 #include <sys/types.h>
 #include <vector>
 
-constexpr int captureWidth = 800;
-constexpr int captureHeight = 600;
-
 // 16-bit stereo PCM at 44.1 kHz; the sizes in the header are filled in when
 // the file is closed. Each call returns false with errno set when the file
 // could not be written.

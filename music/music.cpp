@@ -1,6 +1,7 @@
 // The music calls over the player core and the linked sink.
 #include "music/music.h"
 
+#include "app/show.h"
 #include "music/audio_sink.h"
 #include "music/player_core.h"
 
@@ -20,7 +21,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
   if (deviceOpen) return TRUE;
   // The player renders at its own fixed rate; the device converts if it must.
   (void)freq;
-  deviceOpen = SinkOpen(playerRate) != 0;
+  deviceOpen = SinkOpen(audioRate) != 0;
   if (deviceOpen) PlayerPrepareSpectrum();
   return deviceOpen ? TRUE : FALSE;
 }
@@ -74,6 +75,6 @@ DWORD BASS_MusicGetOrderPosition(HMUSIC handle) {
 
 BOOL BASS_ChannelSlideAttributes(DWORD handle, int, int volume, int, DWORD time) {
   if (!IsLoaded(handle)) return FALSE;
-  if (volume == -2) PlayerSlideToSilence(static_cast<uint64_t>(time) * playerRate / 1000);
+  if (volume == -2) PlayerSlideToSilence(static_cast<uint64_t>(time) * audioRate / 1000);
   return TRUE;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/show.h"
+
 #include <fftw3.h>
 #include <libopenmpt/libopenmpt.h>
 
@@ -162,7 +164,7 @@ void PlayerRender(float *out, int frames) {
       int32_t order = openmpt_module_get_current_order(playing);
       int32_t row = openmpt_module_get_current_row(playing);
       WriteMark(first, static_cast<uint32_t>(order), static_cast<uint32_t>(row));
-      got = openmpt_module_read_interleaved_float_stereo(playing, playerRate, chunk, block);
+      got = openmpt_module_read_interleaved_float_stereo(playing, audioRate, chunk, block);
       rendererPosition.store(
           static_cast<uint32_t>(openmpt_module_get_current_order(playing)) |
               (static_cast<uint32_t>(openmpt_module_get_current_row(playing)) << 16),

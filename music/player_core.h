@@ -14,7 +14,6 @@
 
 struct openmpt_module;
 
-constexpr int playerRate = 44100;
 constexpr int spectrumSize = 512;      // samples per spectrum
 constexpr size_t ringFrames = 1 << 15; // ~0.74 s of heard audio
 constexpr size_t ringMarks = 1 << 10;  // position marks, one per render chunk

@@ -150,6 +150,9 @@ constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_USER = 0x0400;
+// The program's own message: switch between windowed and full screen. A back
+// end posts it when asked from outside the program (on Linux, SIGUSR1).
+constexpr UINT WM_TOGGLEFULLSCREEN = WM_USER + 1;
 
 // WM_SIZE kinds.
 constexpr WPARAM SIZE_RESTORED = 0;

@@ -1,10 +1,11 @@
 #include "scene/composition.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include <GL/glu.h>
 
+#include "app/probe.h"
+#include "app/show.h"
 #include "music/music.h"
 #include "scene/scene.h"
 #include "scene/scene_init.h"
@@ -14,6 +15,10 @@
 float FlickerLevel = 0.0f;
 
 namespace {
+
+// The screen in the projection SetScreenProjection sets: one unit a pixel.
+constexpr float screenRight = static_cast<float>(screenWidth);
+constexpr float screenTop = static_cast<float>(screenHeight);
 
 void ReadMusic() {
   if (!MusicEnabled) return;
@@ -30,12 +35,10 @@ void ReadMusic() {
 } // namespace
 
 void SceneFrame(double frameDelta) {
-#ifdef VELMOR_PROBE
-  // Only in the test build: lets the live tests tell whether any frame ran.
+  // Lets the live tests tell whether any frame ran.
   static bool first = true;
-  if (first) std::fprintf(stderr, "probe: first frame\n");
+  if (first) ProbeLine("first frame");
   first = false;
-#endif
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   ReadMusic();
   SetScreenProjection();
@@ -48,11 +51,11 @@ void SceneFrame(double frameDelta) {
   UpdateSprites(frameDelta);
 
   // A small pass that only feeds the glow, then the pass people see.
-  glViewport(0, 0, 256, 256);
+  glViewport(0, 0, glowSize, glowSize);
   DrawSprites(frameDelta);
   CopyFrameToTexture(RenderTargets[0]);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glViewport(0, 0, 800, 600);
+  glViewport(0, 0, screenWidth, screenHeight);
   DrawSprites(frameDelta);
 
   glBindTexture(GL_TEXTURE_2D, RenderTargets[0]);
@@ -65,13 +68,13 @@ void SceneFrame(double frameDelta) {
   glBlendFunc(GL_DST_COLOR, GL_ZERO);
   glColor3f(1.0f, 1.0f, 1.0f);
   glBindTexture(GL_TEXTURE_2D, ScreenTexture);
-  DrawScreenQuad(0.0f, 0.0f, 800.0f, 600.0f);
+  DrawScreenQuad(0.0f, 0.0f, screenRight, screenTop);
 
   // Film grain at a fifth of its brightness.
   glColor3f(0.2f, 0.2f, 0.2f);
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glBindTexture(GL_TEXTURE_2D, FilmTexture);
-  DrawScreenQuad(0.0f, 0.0f, 800.0f, 600.0f);
+  DrawScreenQuad(0.0f, 0.0f, screenRight, screenTop);
 
   // The vignette again, as bright as the music around 258 Hz.
   FlickerLevel =
@@ -79,7 +82,7 @@ void SceneFrame(double frameDelta) {
   glColor3f(FlickerLevel, FlickerLevel, FlickerLevel);
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glBindTexture(GL_TEXTURE_2D, ScreenTexture);
-  DrawScreenQuad(0.0f, 0.0f, 800.0f, 600.0f);
+  DrawScreenQuad(0.0f, 0.0f, screenRight, screenTop);
 
   RunTimeline();
 }
@@ -88,7 +91,7 @@ void SetScreenProjection() {
   glDisable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluOrtho2D(0.0, 800.0, 0.0, 600.0);
+  gluOrtho2D(0.0, screenRight, 0.0, screenTop);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }
@@ -96,7 +99,7 @@ void SetScreenProjection() {
 void CopyFrameToTexture(GLuint texture) {
   glColor3f(1.0f, 1.0f, 1.0f);
   glBindTexture(GL_TEXTURE_2D, texture);
-  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, 256, 256, 0);
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, glowSize, glowSize, 0);
 }
 
 void DrawRadialGlow(int layers, float insetStep, float firstAlpha) {
@@ -115,11 +118,11 @@ void DrawRadialGlow(int layers, float insetStep, float firstAlpha) {
     glTexCoord2f(inset, inset);
     glVertex2f(0.0f, 0.0f);
     glTexCoord2f(inset, 1.0f - inset);
-    glVertex2f(0.0f, 600.0f);
+    glVertex2f(0.0f, screenTop);
     glTexCoord2f(1.0f - inset, 1.0f - inset);
-    glVertex2f(800.0f, 600.0f);
+    glVertex2f(screenRight, screenTop);
     glTexCoord2f(1.0f - inset, inset);
-    glVertex2f(800.0f, 0.0f);
+    glVertex2f(screenRight, 0.0f);
     inset += insetStep;
     alpha -= decrement;
   }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/show.h"
 #include "assets/asset_alloc.h"
 #include "assets/jpeg_texture.h"
 #include "music/music.h"
@@ -37,7 +38,7 @@ bool audioSetUp = false;
 void StartMusic() {
   if (audioSetUp) return;
   audioSetUp = true;
-  if (!BASS_Init(1, 44100, 0, HWND_DESKTOP, nullptr)) {
+  if (!BASS_Init(1, audioRate, 0, HWND_DESKTOP, nullptr)) {
     MusicEnabled = 0;
     BASS_Stop();
     // Ending silently would look like success; say what is missing.
@@ -68,13 +69,14 @@ int32_t LoadPicture(GLuint *slot, const char *name) {
 } // namespace
 
 int32_t CreateRenderTexture(int slot) {
-  // Zeroed beyond what the upload reads, as the upload's size is 256 * 256 * 4.
+  // Zeroed beyond what the upload reads, glowSize * glowSize * 4 bytes.
+  static_assert(glowSize * glowSize * 4 <= 1048576);
   auto *block = static_cast<unsigned char *>(AssetAlloc(4194304));
   if (block == nullptr) return 0;
   std::memset(block, 0, 1048576);
   glGenTextures(1, &RenderTargets[static_cast<size_t>(slot)]);
   glBindTexture(GL_TEXTURE_2D, RenderTargets[static_cast<size_t>(slot)]);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 256, 0, GL_RGBA, GL_UNSIGNED_BYTE, block);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, glowSize, glowSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, block);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   std::free(block);

@@ -1,8 +1,8 @@
 #include "scene/timeline.h"
 
 #include <array>
-#include <cstdio>
 
+#include "app/probe.h"
 #include "app/window.h"
 #include "music/music.h"
 #include "platform/platform.h"
@@ -53,10 +53,8 @@ bool Holds(const Transition &t, uint32_t order, uint32_t row) {
 }
 
 void FadeAndQuit(int frequency, DWORD milliseconds) {
-#ifdef VELMOR_PROBE
-  std::fprintf(stderr, "probe: fade %u ms at order %u row %u\n",
-               static_cast<unsigned>(milliseconds), MusicPosition.order, MusicPosition.row);
-#endif
+  ProbeLine("fade %u ms at order %u row %u", static_cast<unsigned>(milliseconds),
+            MusicPosition.order, MusicPosition.row);
   BASS_ChannelSlideAttributes(MusicHandle, frequency, -2, -101, milliseconds);
   Sleep(milliseconds);
   BASS_Stop();
@@ -74,11 +72,8 @@ void RunTimeline() {
     if (!Holds(t, order, row)) break;
     if (t.card != noCard) SpriteTable[t.card].active = 1;
     TimelineStep = t.to;
-#ifdef VELMOR_PROBE
-    // Only in the test build: lets the live tests see each step's position.
-    std::fprintf(stderr, "probe: step %d card %d at order %u row %u\n", TimelineStep, t.card, order,
-                 row);
-#endif
+    // Lets the live tests see each step's position.
+    ProbeLine("step %d card %d at order %u row %u", TimelineStep, t.card, order, row);
   }
   if (TimelineStep == 40 && order == 0) FadeAndQuit(-1, 2000);
   if ((*sceneKeys)[VK_ESCAPE] == 1) FadeAndQuit(0, 1000);

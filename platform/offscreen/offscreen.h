@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <string>
 
-constexpr int64_t virtualRate = 44100; // the clock counts audio frames
-
 // Where the virtual clock stands, in audio frames since the capture began.
 int64_t OffscreenNow();
 void OffscreenSetNow(int64_t frames);

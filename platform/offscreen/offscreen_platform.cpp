@@ -13,12 +13,10 @@
 #include <cstdio>
 #include <string>
 
+#include "app/show.h"
 #include "platform/core/backend.h"
 
 namespace {
-
-constexpr int frameWidth = 800;
-constexpr int frameHeight = 600;
 
 int64_t now = 0;
 std::string glError;
@@ -90,9 +88,9 @@ bool MakeCurrentWithFramebuffer() {
     glGenRenderbuffers(1, &gl.colour);
     glGenRenderbuffers(1, &gl.depth);
     glBindRenderbuffer(GL_RENDERBUFFER, gl.colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, frameWidth, frameHeight);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, screenWidth, screenHeight);
     glBindRenderbuffer(GL_RENDERBUFFER, gl.depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, frameWidth, frameHeight);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, screenWidth, screenHeight);
     glBindFramebuffer(GL_FRAMEBUFFER, gl.framebuffer);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, gl.colour);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, gl.depth);
@@ -121,7 +119,7 @@ const std::string &OffscreenGlError() { return glError; }
 
 void OffscreenReadFrame(uint8_t *rgb) {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, frameWidth, frameHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
 
 int BackendCallHook(const char *) { return 0; }
@@ -184,15 +182,15 @@ BOOL SwapBuffers(HDC) {
 }
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER *frequency) {
-  frequency->QuadPart = virtualRate;
+  frequency->QuadPart = audioRate;
   return TRUE;
 }
 BOOL QueryPerformanceCounter(LARGE_INTEGER *count) {
   count->QuadPart = now;
   return TRUE;
 }
-DWORD timeGetTime() { return static_cast<DWORD>(now * 1000 / virtualRate); }
+DWORD timeGetTime() { return static_cast<DWORD>(now * 1000 / audioRate); }
 
 // The program never waits here: the time it asked to wait simply passes, and
 // the capture tool renders what would have been heard meanwhile.
-void Sleep(DWORD milliseconds) { now += static_cast<int64_t>(milliseconds) * virtualRate / 1000; }
+void Sleep(DWORD milliseconds) { now += static_cast<int64_t>(milliseconds) * audioRate / 1000; }

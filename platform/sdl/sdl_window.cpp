@@ -159,7 +159,7 @@ void TranslateEvent(const SDL_Event &ev) {
   if (ev.type == signalEventType) {
     HWND handle = PlatformHandleOf(currentWindow);
     if (ev.user.code == SIGUSR1)
-      PostMessageA(handle, WM_USER + 1, 0, 0);
+      PostMessageA(handle, WM_TOGGLEFULLSCREEN, 0, 0);
     else
       PostMessageA(handle, WM_CLOSE, 0, 0);
     return;

@@ -1,4 +1,4 @@
-#include "tests/shell/test_scene.h"
+#include "tests/app/test_scene.h"
 
 #include "scene/scene.h"
 

@@ -1,4 +1,4 @@
-#include "tests/shell/shell_fixture.h"
+#include "tests/app/shell_fixture.h"
 
 namespace {
 

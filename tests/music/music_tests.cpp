@@ -17,6 +17,7 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include "app/show.h"
 #include "music/audio_sink.h"
 #include "music/music.h"
 #include "music/player_core.h"
@@ -31,7 +32,7 @@ std::vector<float> Sine(double frequency, float amplitude, int frames) {
   std::vector<float> stereo(2 * static_cast<size_t>(frames));
   for (int i = 0; i < frames; ++i)
     stereo[2 * i] = stereo[2 * i + 1] =
-        amplitude * static_cast<float>(std::sin(2.0 * M_PI * frequency * i / playerRate));
+        amplitude * static_cast<float>(std::sin(2.0 * M_PI * frequency * i / audioRate));
   return stereo;
 }
 
@@ -41,7 +42,7 @@ TEST(PlayerCore, SpectrumOfASineCentredOnABinPeaksThereAtHalfItsAmplitude) {
   PlayerReset();
   for (auto [bin, amplitude] : {std::pair{3, 1.0f}, std::pair{40, 0.5f}, std::pair{200, 0.25f}}) {
     std::vector<float> sine =
-        Sine(bin * static_cast<double>(playerRate) / spectrumSize, amplitude, 2048);
+        Sine(bin * static_cast<double>(audioRate) / spectrumSize, amplitude, 2048);
     PlayerRingWrite(sine.data(), 2048, 0, 0);
     std::array<float, 256> magnitudes{};
     PlayerSpectrumAt(PlayerFramesRendered(), magnitudes.data());
@@ -59,7 +60,7 @@ TEST(PlayerCore, SpectrumBeforeEnoughAudioTreatsTheMissingPastAsSilence) {
   std::array<float, 256> magnitudes{};
   PlayerSpectrumAt(0, magnitudes.data());
   for (float m : magnitudes) EXPECT_EQ(m, 0.0f);
-  std::vector<float> sine = Sine(3 * static_cast<double>(playerRate) / spectrumSize, 1.0f, 256);
+  std::vector<float> sine = Sine(3 * static_cast<double>(audioRate) / spectrumSize, 1.0f, 256);
   PlayerRingWrite(sine.data(), 256, 0, 0);
   PlayerSpectrumAt(256, magnitudes.data());
   EXPECT_GT(magnitudes[3], 0.05f);
@@ -90,7 +91,7 @@ TEST(PlayerCore, ModulePlaysEveryOrderRowByRowThenStartsOverAtOrderZero) {
   std::vector<int> rowsSeen(13, 0);
   bool wrapped = false;
   // About 200 s of music in 512-frame blocks, plus a margin to see the wrap.
-  for (int i = 0; i < 210 * playerRate / 512 && !wrapped; ++i) {
+  for (int i = 0; i < 210 * audioRate / 512 && !wrapped; ++i) {
     PlayerRender(block.data(), 512);
     uint32_t now = PlayerPositionAt(PlayerFramesRendered() - 1);
     if (Order(now) == 0 && Order(last) == 12) {
@@ -251,23 +252,23 @@ TEST(PlayerCore, RestartPlaysFromTheFirstPlayedOrderWhenTheOrderListOpensWithASk
     ASSERT_NE(module, nullptr);
     PlayerInstall(module);
     PlayerRestart();
-    Rendered first = Render(playerRate / 2);
+    Rendered first = Render(audioRate / 2);
     ExpectPlayedFromTheTrueStart(first);
 
     // The rest of the pass and a little past its end: order 2 plays, and
     // without the loop the song ends in silence.
-    int rest = static_cast<int>(PlayerModuleSeconds() * playerRate);
+    int rest = static_cast<int>(PlayerModuleSeconds() * audioRate);
     Rendered pass = Render(rest);
     EXPECT_NE(std::find_if(pass.positions.begin(), pass.positions.end(),
                            [](uint32_t p) { return Order(p) == 2; }),
               pass.positions.end());
     if (!loopForever) {
-      EXPECT_EQ(Peak(pass.stereo.data() + 2 * (rest - playerRate / 4), playerRate / 4), 0.0f);
+      EXPECT_EQ(Peak(pass.stereo.data() + 2 * (rest - audioRate / 4), audioRate / 4), 0.0f);
     }
 
     // From the beginning again, after the finished pass: the same start.
     PlayerRestart();
-    Rendered again = Render(playerRate / 2);
+    Rendered again = Render(audioRate / 2);
     ExpectPlayedFromTheTrueStart(again);
     EXPECT_TRUE(again.stereo == first.stereo);
     EXPECT_EQ(again.positions, first.positions);

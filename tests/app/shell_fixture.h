@@ -10,7 +10,7 @@
 #include "app/window.h"
 #include "platform/core/backend.h"
 #include "platform/fake/fake_platform.h"
-#include "tests/shell/test_scene.h"
+#include "tests/app/test_scene.h"
 
 // A registered class and a window record filled in as the entry point fills it.
 class ShellTest : public ::testing::Test {

@@ -4,5 +4,4 @@
 
 #include <cstdint>
 
-void OfflineSinkSetHeard(uint64_t frame);
-bool OfflineSinkRunning();
+void OffscreenSinkSetHeard(uint64_t frame);
