@@ -33,6 +33,15 @@
 # program links follows from its back end: the desktop's (GLX) for sdl, GLVND's
 # OpenGL for offscreen, OSMesa for fake (the tests make their own contexts).
 
+# Every build of this code: C++20 without extensions, warnings on.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo)
+endif()
+add_compile_options(-Wall -Wextra)
+
 set(VELMOR_ROOM_SOURCES_shell app/main.cpp app/window.cpp app/clock.cpp)
 set(VELMOR_ROOM_SOURCES_scene
   scene/scene_init.cpp scene/sprites.cpp scene/timeline.cpp scene/composition.cpp)
@@ -64,6 +73,7 @@ set(VELMOR_ROOM_PACKAGES_sdl sdl2 x11)
 set(VELMOR_ROOM_PACKAGES_offscreen egl)
 
 find_package(PkgConfig REQUIRED)
+set(OpenGL_GL_PREFERENCE GLVND)
 
 # An imported target for a pkg-config package, made once per build.
 function(velmor_package_target package out)
