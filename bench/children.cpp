@@ -14,6 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "app/show.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -117,6 +119,9 @@ XServer StartXvfb() {
   XServer server;
   int fds[2];
   if (pipe(fds) != 0) return server;
+  // A display of the show's size, the mode the intro asks for.
+  const std::string screen =
+      std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + "x24";
   pid_t pid = fork();
   if (pid < 0) return server;
   if (pid == 0) {
@@ -128,7 +133,7 @@ XServer StartXvfb() {
       dup2(null, STDERR_FILENO);
     }
     std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten",
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
            "tcp", static_cast<char *>(nullptr));
     _exit(127);
   }

@@ -124,16 +124,19 @@ struct Startup {
       moduleLoad, sprites, initTotal, floorTotal, textureShare;
 };
 
+constexpr float screenRight = static_cast<float>(screenWidth);
+constexpr float screenTop = static_cast<float>(screenHeight);
+
 void FullScreenQuad() {
   glBegin(GL_QUADS);
   glTexCoord2f(0.0f, 0.0f);
   glVertex2f(0.0f, 0.0f);
   glTexCoord2f(1.0f, 0.0f);
-  glVertex2f(800.0f, 0.0f);
+  glVertex2f(screenRight, 0.0f);
   glTexCoord2f(1.0f, 1.0f);
-  glVertex2f(800.0f, 600.0f);
+  glVertex2f(screenRight, screenTop);
   glTexCoord2f(0.0f, 1.0f);
-  glVertex2f(0.0f, 600.0f);
+  glVertex2f(0.0f, screenTop);
   glEnd();
 }
 
@@ -143,15 +146,15 @@ void FloorFrame(int cards) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glColor3f(1.0f, 1.0f, 1.0f);
-  glViewport(0, 0, 256, 256);
+  glViewport(0, 0, glowSize, glowSize);
   for (int i = 0; i < cards; ++i) {
     glBindTexture(GL_TEXTURE_2D, TextureTable[static_cast<size_t>(i)]);
     FullScreenQuad();
   }
   glBindTexture(GL_TEXTURE_2D, RenderTargets[0]);
-  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, 256, 256, 0);
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, glowSize, glowSize, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glViewport(0, 0, 800, 600);
+  glViewport(0, 0, screenWidth, screenHeight);
   for (int i = 0; i < cards; ++i) {
     glBindTexture(GL_TEXTURE_2D, TextureTable[static_cast<size_t>(i)]);
     FullScreenQuad();
@@ -165,11 +168,11 @@ void FloorFrame(int cards) {
     glTexCoord2f(inset, inset);
     glVertex2f(0.0f, 0.0f);
     glTexCoord2f(inset, 1.0f - inset);
-    glVertex2f(0.0f, 600.0f);
+    glVertex2f(0.0f, screenTop);
     glTexCoord2f(1.0f - inset, 1.0f - inset);
-    glVertex2f(800.0f, 600.0f);
+    glVertex2f(screenRight, screenTop);
     glTexCoord2f(1.0f - inset, inset);
-    glVertex2f(800.0f, 0.0f);
+    glVertex2f(screenRight, 0.0f);
   }
   glEnd();
   glBlendFunc(GL_DST_COLOR, GL_ZERO);
@@ -191,7 +194,7 @@ void FloorState() {
   glEnable(GL_TEXTURE_2D);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluOrtho2D(0.0, 800.0, 0.0, 600.0);
+  gluOrtho2D(0.0, screenRight, 0.0, screenTop);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }
@@ -443,12 +446,14 @@ void MeasureFrames(const BenchSizes &sizes, std::vector<Figure> *figures) {
       floor.push_back(sum / sizes.framesPerRep);
     }
     std::string n = std::to_string(cards);
-    figures->push_back(MakeFigure(
-        "frame.cards" + n, "SceneFrame at 800x600 with " + n + " live card(s), glFinish included",
-        Median(scene), "cpu ms", Median(floor),
-        "bare loop: same clears, copy, " + std::to_string(2 * cards) +
-            " card quads, 15 glow layers, 3 layers",
-        "<= 1.15"));
+    figures->push_back(MakeFigure("frame.cards" + n,
+                                  "SceneFrame at " + std::to_string(screenWidth) + "x" +
+                                      std::to_string(screenHeight) + " with " + n +
+                                      " live card(s), glFinish included",
+                                  Median(scene), "cpu ms", Median(floor),
+                                  "bare loop: same clears, copy, " + std::to_string(2 * cards) +
+                                      " card quads, 15 glow layers, 3 layers",
+                                  "<= 1.15"));
     figures->push_back(MakeFigure(
         "frame.cards" + n + "_wall", "the same frames in wall time (shared, noisy machine)",
         Median(sceneWall), "ms", Median(floorWall), "the bare loop in wall time", "info"));
@@ -589,7 +594,7 @@ void MeasureAudio(const BenchSizes &sizes, std::vector<Figure> *figures) {
 
 int RunRenderLoop(int fps, double seconds) {
   if (!OpenBenchScene()) return 1;
-  std::vector<uint8_t> frame(size_t{800} * 600 * 3);
+  std::vector<uint8_t> frame(static_cast<size_t>(screenWidth) * screenHeight * 3);
   std::vector<float> audio(2 * 4096);
   int64_t audioDone = 0;
   const int64_t frames = static_cast<int64_t>(std::ceil(seconds * fps - 1e-9));
