@@ -295,10 +295,11 @@ template <typename... Args> std::string Say(const char *format, Args... args) {
   return text;
 }
 
-double LlvmMB(const std::vector<MappingShare> &mapping) {
+// Resident MB of the mappings whose name contains `part`.
+double MappingMB(const std::vector<MappingShare> &mapping, const char *part) {
   double mb = 0.0;
   for (const MappingShare &m : mapping)
-    if (m.name.find("LLVM") != std::string::npos) mb += m.residentMB;
+    if (m.name.find(part) != std::string::npos) mb += m.residentMB;
   return mb;
 }
 
@@ -386,12 +387,19 @@ std::string Findings(const std::vector<Figure> &figures, const MemoryRun &memory
              "are mostly the software renderer's: creating the GL context adds %.0f MB "
              "(Mesa's llvmpipe and its LLVM: %.0f MB of LLVM in the intro's map below, %.0f MB "
              "in the floor's), and the 43 textures with full mipmap chains, which llvmpipe "
-             "stores at 4 bytes a texel (it has no 3-byte format), take %.0f MB. The %.0f MB "
-             "the intro adds above the floor is ours: the font, the glow target, the module and "
-             "its player, the audio ring, and the renderer's working memory for drawing the "
-             "frames.",
-             intro.value, intro.floor, intro.ratio, context.value, LlvmMB(memory.introMapping),
-             LlvmMB(memory.floorMapping), JpegTextureMB(), intro.value - intro.floor);
+             "stores at 4 bytes a texel (it has no 3-byte format), take %.0f MB.",
+             intro.value, intro.floor, intro.ratio, context.value,
+             MappingMB(memory.introMapping, "LLVM"), MappingMB(memory.floorMapping, "LLVM"),
+             JpegTextureMB());
+  out += Say(" The %.0f MB the intro has above the floor is what drawing and the show itself "
+             "cost: %.0f MB more of LLVM is resident in the intro, paged in as llvmpipe compiles "
+             "the shaders its frames are drawn with (the floor draws nothing), %.0f MB more "
+             "heap (those shaders, the module and its player, the audio ring, the font, the "
+             "glow target), and the music's libraries and the rest, mapping by mapping, are in "
+             "the table below.",
+             intro.value - intro.floor,
+             MappingMB(memory.introMapping, "LLVM") - MappingMB(memory.floorMapping, "LLVM"),
+             MappingMB(memory.introMapping, "[heap]") - MappingMB(memory.floorMapping, "[heap]"));
   out += Say(" Against a fixed 150 MB (`memory.intro_absolute`, information only) it is %.2f; "
              "with a GPU driver the texture storage leaves the process and LLVM is not loaded, "
              "so a fixed size judges the driver more than the intro, and the floor, which "
