@@ -1,94 +1,98 @@
-// velmor-bench-memory-floor: the floor of the intro's memory figure. It makes
-// the GL context the intro makes (an SDL2 window on X11 with the attributes
-// platform/sdl asks for), loads the JPEG pictures named on its command line
-// through the intro's own loader (LoadJpegTexture: decoding, then
-// gluBuild2DMipmaps), and holds them until it is interrupted. Its peak
-// resident size is what the libraries, the driver and those textures need;
-// the intro's scene, music and audio are not in it.
+// velmor-bench-memory-floor: the floor of the intro's memory figure. It is the
+// intro's own program (its entry and shell from app/, its SDL back end, its
+// loader and embedded pictures) with this file in place of the scene: the
+// same window and GL context by construction, the same frame loop, and the
+// same way out. Its scene loads the JPEG pictures named on the command line
+// through LoadJpegTexture (decoding, then gluBuild2DMipmaps) and shows them,
+// one per frame, each as one plain full-screen textured quad. No music, no
+// audio, no blending, no glow: what it holds at its peak is what any program
+// of ours that shows those pictures needs.
 //
 //   velmor-bench-memory-floor NAME...
 //
-// Exit status 0 once SIGINT or SIGTERM ends it; 1 when a name is
-// not an embedded picture or the window or its context cannot be had; 2 for
-// no names.
-#include <SDL2/SDL.h>
+// It runs until the shell is told to close (SIGINT or SIGTERM, as the intro)
+// and then ends with status 0. It ends with status 1, after one line on
+// standard error, when there is no display or GL context, when it is given no
+// names, or when a name is not an embedded JPEG picture: a floor missing one
+// of the intro's pictures would make the intro look worse than it is.
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include <GL/gl.h>
-#include <csignal>
-#include <cstdio>
-#include <vector>
 
 #include "assets/jpeg_texture.h"
 #include "assets/resources.h"
+#include "scene/scene.h"
 
 namespace {
 
-// The intro's window: 800x600, the size of the display it runs on here.
-constexpr int windowWidth = 800;
-constexpr int windowHeight = 600;
+std::vector<GLuint> textures;
+size_t shownTexture = 0;
 
-// What platform/sdl's SetGlAttributes asks for: 8 bits per colour channel, a
-// 16-bit depth buffer, double-buffered. The profile is left at SDL's default,
-// as there, which gives the same legacy (compatibility) context.
-void SetIntroGlAttributes() {
-  SDL_GL_ResetAttributes();
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+// The shell's entry takes no arguments (the intro has none), so the names are
+// read where the kernel keeps the command line.
+std::vector<std::string> PictureNames() {
+  std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  std::vector<std::string> words;
+  std::string word;
+  while (std::getline(in, word, '\0')) words.push_back(word);
+  if (!words.empty()) words.erase(words.begin());
+  return words;
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
-  if (argc < 2) {
+int32_t InitScene(AppWindow *, KeyTable *) {
+  std::vector<std::string> names = PictureNames();
+  if (names.empty()) {
     std::fprintf(stderr, "usage: velmor-bench-memory-floor NAME...\n");
-    return 2;
+    return 0;
   }
-  // A misspelt name would make a floor without that texture: refuse it
-  // before anything is loaded.
-  for (int i = 1; i < argc; ++i)
-    if (FindEmbeddedResource("JPG", argv[i]).data == nullptr) {
-      std::fprintf(stderr, "velmor-bench-memory-floor: no embedded picture \"%s\"\n", argv[i]);
-      return 1;
+  // Every name is checked before any is loaded: the loader ends the process
+  // inside the JPEG library on a missing picture, with no word of which.
+  for (const std::string &name : names)
+    if (FindEmbeddedResource("JPG", name.c_str()).data == nullptr) {
+      std::fprintf(stderr, "velmor-bench-memory-floor: no embedded picture \"%s\"\n", name.c_str());
+      return 0;
     }
-  // The stop signals are taken with sigwait: blocked here, before any thread
-  // exists, so that every thread (llvmpipe's too) leaves them pending, and
-  // kept from SDL, whose wait for X events would not wake for them.
-  sigset_t stops;
-  sigemptyset(&stops);
-  sigaddset(&stops, SIGINT);
-  sigaddset(&stops, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "velmor-bench-memory-floor: %s\n", SDL_GetError());
-    return 1;
+  // A window made again (the full-screen toggle) has a new context: the
+  // textures of the old one went with it.
+  textures.assign(names.size(), 0);
+  shownTexture = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    LoadJpegTexture(&textures[i], names[i].c_str());
+    // The loader leaves the slot empty when it had no memory for the picture.
+    if (textures[i] == 0) {
+      std::fprintf(stderr, "velmor-bench-memory-floor: cannot load the picture \"%s\"\n",
+                   names[i].c_str());
+      return 0;
+    }
   }
-  SetIntroGlAttributes();
-  SDL_Window *window =
-      SDL_CreateWindow("velmor-bench-memory-floor", 0, 0, windowWidth, windowHeight,
-                       SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
-  SDL_GLContext context = window != nullptr ? SDL_GL_CreateContext(window) : nullptr;
-  if (context == nullptr) {
-    std::fprintf(stderr, "velmor-bench-memory-floor: %s\n", SDL_GetError());
-    if (window != nullptr) SDL_DestroyWindow(window);
-    SDL_Quit();
-    return 1;
-  }
-  SDL_ShowWindow(window);
+  // GL's defaults do the rest: identity matrices map the quad below onto the
+  // whole viewport, and a white colour modulates the texture into itself.
+  glEnable(GL_TEXTURE_2D);
+  return 1;
+}
 
-  std::vector<GLuint> textures(static_cast<size_t>(argc - 1), 0);
-  for (int i = 1; i < argc; ++i) LoadJpegTexture(&textures[static_cast<size_t>(i - 1)], argv[i]);
-  glFinish();
-
-  int stop = 0;
-  sigwait(&stops, &stop);
-
-  glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
-  SDL_GL_DeleteContext(context);
-  SDL_DestroyWindow(window);
-  SDL_Quit();
-  return 0;
+// One picture a frame, the next one each frame: every texture is sampled
+// within as many frames as there are pictures, as in any program that shows
+// them, and each frame stays one full-screen quad; drawing all of them every
+// frame would paint pictures that no one sees. Both buffers are cleared, as
+// the context has a depth buffer.
+void SceneFrame(double) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glBindTexture(GL_TEXTURE_2D, textures[shownTexture]);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(-1.0f, -1.0f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2f(1.0f, -1.0f);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2f(1.0f, 1.0f);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2f(-1.0f, 1.0f);
+  glEnd();
+  shownTexture = (shownTexture + 1) % textures.size();
 }

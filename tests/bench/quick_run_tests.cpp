@@ -130,6 +130,8 @@ TEST_F(QuickRun, MeasuredQuantitiesArePositive) {
 
 // The intro's memory is judged against its measured floor; the fixed size
 // stays beside it as information. Both describe the same run of the intro.
+// The floor is the intro's program less its show, so it stays below the
+// intro: one at or above it carries something of the show, or is no floor.
 TEST_F(QuickRun, TheIntrosMemoryIsJudgedAgainstItsMeasuredFloor) {
   ASSERT_TRUE(parsed);
   const JsonValue *judged = Find("memory.intro"), *absolute = Find("memory.intro_absolute");
@@ -140,6 +142,7 @@ TEST_F(QuickRun, TheIntrosMemoryIsJudgedAgainstItsMeasuredFloor) {
   EXPECT_EQ(judged->Member("value")->number, absolute->Member("value")->number);
   EXPECT_NE(judged->Member("floor")->number, absolute->Member("floor")->number)
       << "the floor is a measured program, not the fixed size";
+  EXPECT_LT(judged->Member("floor")->number, judged->Member("value")->number);
 }
 
 TEST_F(QuickRun, ASteadyFrameAllocatesNothingInOurCode) {
