@@ -70,13 +70,6 @@ double jpegTextureMB = 0.0;
 KeyTable keys{};
 AppWindow window{};
 
-// The 43 JPEG pictures in the order InitScene loads them.
-std::vector<const char *> JpegNames() {
-  std::vector<const char *> names = {"DATA_PARTICLE", "DATA_screen", "DATA_FILM"};
-  names.insert(names.end(), cardPictures.begin(), cardPictures.end());
-  return names;
-}
-
 void DeleteSceneTextures() {
   glDeleteTextures(static_cast<GLsizei>(TextureTable.size()), TextureTable.data());
   glDeleteTextures(1, &ParticleTexture);
@@ -240,6 +233,12 @@ std::string LibraryOf(void *address) {
 }
 
 } // namespace
+
+std::vector<const char *> JpegNames() {
+  std::vector<const char *> names = {"DATA_PARTICLE", "DATA_screen", "DATA_FILM"};
+  names.insert(names.end(), cardPictures.begin(), cardPictures.end());
+  return names;
+}
 
 double ResidentMB(const char *field) {
   FILE *status = std::fopen("/proc/self/status", "r");

@@ -33,6 +33,8 @@ double FirstInitSceneMs();
 // What the 43 JPEG textures take if stored at 4 bytes a texel with their full
 // mipmap chains (MB), from the pictures' sizes.
 double JpegTextureMB();
+// The 43 JPEG pictures in the order InitScene loads them.
+std::vector<const char *> JpegNames();
 double ResidentMB(const char *field); // "VmRSS:" or "VmHWM:" of this process, in MB
 const char *GlVersionName();
 

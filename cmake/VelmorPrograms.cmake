@@ -9,8 +9,9 @@
 #              reads, for tests that stand in for the music calls
 #   artwork    tools/artwork/: the generator of our pictures, without its main
 #   module     tools/module/: the writer and synthesiser of our module
-#   bench_report, bench_alloc  bench/: the benchmark's figures and its
-#              allocation counter, shared with their tests
+#   bench      bench/: the benchmark's figures and report, and the child
+#              processes it runs (Xvfb, the intro, the memory floor)
+#   bench_alloc  bench/alloc_counter.cpp: the counter of heap allocations
 # A back end is one folder under platform/ with the platform calls and the
 # sound sink that goes with them, over the shared core (platform/core):
 #   sdl        the live one: SDL2 window, GL context, events, audio device
@@ -52,7 +53,7 @@ set(VELMOR_ROOM_SOURCES_artwork
   tools/artwork/common.cpp tools/artwork/encode.cpp tools/artwork/text.cpp tools/artwork/scenes.cpp
   tools/artwork/particles.cpp tools/artwork/fractals.cpp tools/artwork/overlays.cpp)
 set(VELMOR_ROOM_SOURCES_module tools/module/it_format.cpp tools/module/synth.cpp tools/module/song.cpp)
-set(VELMOR_ROOM_SOURCES_bench_report bench/report.cpp)
+set(VELMOR_ROOM_SOURCES_bench bench/report.cpp bench/children.cpp)
 set(VELMOR_ROOM_SOURCES_bench_alloc bench/alloc_counter.cpp)
 set(VELMOR_ROOM_SOURCES_core platform/core/core.cpp platform/core/resources.cpp)
 set(VELMOR_ROOM_SOURCES_sdl
