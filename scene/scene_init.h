@@ -17,7 +17,7 @@ extern GLuint ParticleTexture;
 extern GLuint ScreenTexture;
 extern GLuint FilmTexture;
 extern TgaImage FontImage;
-extern std::array<GLuint, 4> RenderTargets; // slot 0 is the glow texture
+extern GLuint GlowTexture; // the small pass copied here each frame, drawn back as the glow
 
 // The card pictures in TextureTable order.
 extern const std::array<const char *, 40> cardPictures;
@@ -25,6 +25,6 @@ extern const std::array<const char *, 40> cardPictures;
 // 1 when the scene is ready; 0, with one line on standard error naming what
 // could not be loaded and why, when the font or the glow texture failed.
 int32_t InitScene(AppWindow *window, KeyTable *keys);
-// Makes RenderTargets[slot] a blank 256x256 RGBA texture; 0, with no texture
-// made, when the block it is cleared from could not be allocated.
-int32_t CreateRenderTexture(int slot);
+// Makes GlowTexture a blank 256x256 RGBA texture; 0, with no texture made,
+// when the block it is cleared from could not be allocated.
+int32_t CreateGlowTexture();
