@@ -183,8 +183,15 @@ int ParseArguments(int argc, char **argv, Options *o) {
   return 0;
 }
 
-// The moment video frame `v` is shown, in audio frames.
-int64_t FrameTime(int64_t v, int fps) { return v * audioRate / fps; }
+// Two clocks meet here. A video frame is one picture, counted from the show's
+// start at the chosen fps; an audio position counts sample frames (one stereo
+// pair each, audioRate a second) from the show's start. The virtual clock and
+// every span of sound are audio positions.
+
+// The audio position at which video frame `videoFrame` is shown.
+int64_t AudioPositionOfVideoFrame(int64_t videoFrame, int fps) {
+  return videoFrame * audioRate / fps;
+}
 
 struct Progress {
   bool shown = isatty(STDERR_FILENO) != 0;
@@ -273,64 +280,69 @@ int main(int argc, char **argv) {
                 "without torva_velmor2.it the show never ends; run velmor-capture in the "
                 "folder that holds it");
 
-  // The file holds frames firstFrame up to (not including) lastFrame; its
-  // audio covers exactly the same span, so both tracks have one length.
+  // The file holds video frames firstVideoFrame up to (not including)
+  // endVideoFrame; its audio covers exactly the same span, audio positions
+  // audioStart up to audioEnd, so both tracks have one length.
   const int fps = options.fps;
   const double fromSeconds = std::min(options.from, neverSeconds);
   const double toSeconds = options.to >= 0 ? std::min(options.to, neverSeconds) : neverSeconds;
-  const int64_t firstFrame = static_cast<int64_t>(std::ceil(fromSeconds * fps - 1e-9));
-  const int64_t lastFrame = static_cast<int64_t>(std::ceil(toSeconds * fps - 1e-9));
-  const int64_t from = FrameTime(firstFrame, fps);
-  const int64_t to = FrameTime(lastFrame, fps);
+  const int64_t firstVideoFrame = static_cast<int64_t>(std::ceil(fromSeconds * fps - 1e-9));
+  const int64_t endVideoFrame = static_cast<int64_t>(std::ceil(toSeconds * fps - 1e-9));
+  const int64_t audioStart = AudioPositionOfVideoFrame(firstVideoFrame, fps);
+  const int64_t audioEnd = AudioPositionOfVideoFrame(endVideoFrame, fps);
   const double showSeconds = PlayerModuleSeconds() + 2.0;
-  const int64_t totalFrames =
-      std::min(lastFrame, static_cast<int64_t>(std::ceil(showSeconds * fps)));
+  // To the end of the span or of the show, whichever comes first.
+  const int64_t videoFramesExpected =
+      std::min(endVideoFrame, static_cast<int64_t>(std::ceil(showSeconds * fps)));
 
-  std::vector<uint8_t> frame(static_cast<size_t>(screenWidth) * screenHeight * 3);
-  std::vector<float> audio(2 * 4096);
-  int64_t audioDone = 0; // audio frames rendered (and written when inside the range)
+  std::vector<uint8_t> pixels(static_cast<size_t>(screenWidth) * screenHeight * 3);
+  std::vector<float> audioBlock(2 * 4096);
+  int64_t audioRendered = 0; // the player's audio position (written when inside the span)
   auto renderAudioTo = [&](int64_t until) {
-    while (audioDone < until) {
-      int n = static_cast<int>(std::min<int64_t>(until - audioDone, 4096));
-      PlayerRender(audio.data(), n);
-      // Only the part inside [from, to) goes to the file.
-      int64_t skip = std::clamp<int64_t>(from - audioDone, 0, n);
-      int64_t keep = std::clamp<int64_t>(to - audioDone - skip, 0, n - skip);
-      if (keep > 0 && !OutputAudio(out, audio.data() + 2 * skip, static_cast<int>(keep)))
+    while (audioRendered < until) {
+      int n = static_cast<int>(std::min<int64_t>(until - audioRendered, 4096));
+      PlayerRender(audioBlock.data(), n);
+      // Only the part inside [audioStart, audioEnd) goes to the file.
+      int64_t skip = std::clamp<int64_t>(audioStart - audioRendered, 0, n);
+      int64_t keep = std::clamp<int64_t>(audioEnd - audioRendered - skip, 0, n - skip);
+      if (keep > 0 && !OutputAudio(out, audioBlock.data() + 2 * skip, static_cast<int>(keep)))
         return false;
-      audioDone += n;
+      audioRendered += n;
     }
     return true;
   };
 
-  int64_t v = 0;
+  int64_t videoFrame = 0;
   bool stillTaken = false;
-  while (keepRunning && !interrupted && FrameTime(v, fps) < to) {
-    int64_t shownAt = FrameTime(v, fps);
+  while (keepRunning && !interrupted && AudioPositionOfVideoFrame(videoFrame, fps) < audioEnd) {
+    int64_t shownAt = AudioPositionOfVideoFrame(videoFrame, fps);
     OffscreenSetNow(shownAt);
     if (!renderAudioTo(shownAt)) return Fail(out, &progress, out->error);
     OffscreenSinkSetHeard(static_cast<uint64_t>(shownAt));
     // Which frame the timeline's lines belong to.
-    ProbeLine("frame %lld", static_cast<long long>(v));
+    ProbeLine("frame %lld", static_cast<long long>(videoFrame));
     SceneFrame(1.0 / fps);
     SwapBuffers(window.deviceContext);
-    OffscreenReadFrame(frame.data());
+    OffscreenReadFrame(pixels.data());
     // A fade blocks the live program: the picture stands still while the
     // music fades, so the frame repeats until the clock has caught up.
-    int64_t until = std::max(OffscreenNow(), FrameTime(v + 1, fps));
-    if (!renderAudioTo(std::min(until, to))) return Fail(out, &progress, out->error);
+    int64_t heldUntil = std::max(OffscreenNow(), AudioPositionOfVideoFrame(videoFrame + 1, fps));
+    if (!renderAudioTo(std::min(heldUntil, audioEnd))) return Fail(out, &progress, out->error);
     do {
       if (out->kind == CaptureOutput::Still) {
-        if (!stillTaken && FrameTime(v + 1, fps) > static_cast<int64_t>(fromSeconds * audioRate)) {
-          if (!OutputFrame(out, frame.data())) return Fail(out, &progress, out->error);
+        if (!stillTaken && AudioPositionOfVideoFrame(videoFrame + 1, fps) >
+                               static_cast<int64_t>(fromSeconds * audioRate)) {
+          if (!OutputFrame(out, pixels.data())) return Fail(out, &progress, out->error);
           stillTaken = true;
         }
-      } else if (v >= firstFrame && v < lastFrame && !OutputFrame(out, frame.data())) {
+      } else if (videoFrame >= firstVideoFrame && videoFrame < endVideoFrame &&
+                 !OutputFrame(out, pixels.data())) {
         return Fail(out, &progress, out->error);
       }
-      ++v;
-      progress.Draw(std::min(v, totalFrames), totalFrames, fps);
-    } while (FrameTime(v, fps) < until && FrameTime(v, fps) < to);
+      ++videoFrame;
+      progress.Draw(std::min(videoFrame, videoFramesExpected), videoFramesExpected, fps);
+    } while (AudioPositionOfVideoFrame(videoFrame, fps) < heldUntil &&
+             AudioPositionOfVideoFrame(videoFrame, fps) < audioEnd);
     if (stillTaken) break;
   }
   progress.End();
@@ -341,7 +353,8 @@ int main(int argc, char **argv) {
     return Fail(out, &progress, std::string("the show ends before ") + moment);
   if (out->kind != CaptureOutput::Still && out->framesWritten == 0)
     return Fail(out, &progress, std::string("the show ends before --from ") + moment);
-  if (out->kind != CaptureOutput::Still && !renderAudioTo(FrameTime(v, fps)))
+  if (out->kind != CaptureOutput::Still &&
+      !renderAudioTo(AudioPositionOfVideoFrame(videoFrame, fps)))
     return Fail(out, &progress, out->error);
   if (!OutputFinish(out)) return Fail(out, &progress, out->error);
   DestroyAppWindow(&window);
