@@ -13,9 +13,14 @@
 extern AppWindow *sceneWindow; // passed to RequestQuit whenever the scene ends the program
 extern KeyTable *sceneKeys;    // the timeline reads Escape here
 extern std::array<GLuint, 40> TextureTable; // card i shows TextureTable[i]
+// Loaded like every picture but never drawn: the show's records hold it as
+// designed, and a 32x32 texture costs next to nothing.
 extern GLuint ParticleTexture;
 extern GLuint ScreenTexture;
 extern GLuint FilmTexture;
+// The glyph sheet. No frame draws text, and the pixel copy (`pixels`) is kept
+// after the upload without ever being read: the show's records hold both as
+// designed, for 256 KiB, and a sheet that will not load still ends the scene.
 extern TgaImage FontImage;
 extern GLuint GlowTexture; // the small pass copied here each frame, drawn back as the glow
 

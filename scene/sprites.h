@@ -27,7 +27,11 @@ struct Sprite {
   uint8_t active;         // 1: revealed and live
 };
 
-constexpr int spriteCount = 100; // more than the 41 records the drawing pass may read
+// Slots 0..39 are the cards. Slots 40..99 are never made active: the drawing
+// pass reads slot 40 once the end is armed and skips it, and no pass draws the
+// rest. The table keeps its 100 records as designed; zeroed, they cost a few
+// kilobytes.
+constexpr int spriteCount = 100;
 constexpr int cardCount = 40;
 
 extern std::array<Sprite, spriteCount> SpriteTable;
