@@ -240,8 +240,6 @@ constexpr DWORD PFD_SUPPORT_OPENGL = 0x00000020;
 constexpr BYTE PFD_TYPE_RGBA = 0;
 constexpr BYTE PFD_MAIN_PLANE = 0;
 
-constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
   return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
 }
