@@ -1,7 +1,8 @@
 // The Windows-shaped calls that the shell and the scene make, with their names,
-// types and constants, so that code written against them reads like the
-// system it was designed for. Three back ends implement them and one is chosen
-// at link time: sdl/ (live window), offscreen/ (capture) and fake/ (tests).
+// types and constants, so that the shell and the scene are written once, as
+// Windows code, whichever back end runs them. Three back ends implement them
+// and one is chosen at link time: sdl/ (live window), offscreen/ (capture) and
+// fake/ (tests).
 //
 // Contract shared by every back end:
 //  - single-threaded: every call is made on the main thread;
