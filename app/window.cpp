@@ -58,7 +58,8 @@ void FillAppRecords(AppInfo *app, AppWindow *window, KeyTable *keys, int32_t ful
 
 int32_t RegisterWindowClass(AppInfo *app) {
   WNDCLASSEXA windowClass{};
-  windowClass.cbSize = 48; // the record's size on the system it was laid out for
+  // The record's size in the 32-bit Windows layout; the layer does not check it.
+  windowClass.cbSize = 48;
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
   windowClass.lpfnWndProc = WindowProcedure;
   windowClass.cbClsExtra = 0;

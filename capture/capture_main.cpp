@@ -183,8 +183,15 @@ int ParseArguments(int argc, char **argv, Options *o) {
   return 0;
 }
 
-// The moment video frame `v` is shown, in audio frames.
-int64_t FrameTime(int64_t v, int fps) { return v * audioRate / fps; }
+// Two clocks meet here. A video frame is one picture, counted from the show's
+// start at the chosen fps; an audio position counts sample frames (one stereo
+// pair each, audioRate a second) from the show's start. The virtual clock and
+// every span of sound are audio positions.
+
+// The audio position at which video frame `videoFrame` is shown.
+int64_t AudioPositionOfVideoFrame(int64_t videoFrame, int fps) {
+  return videoFrame * audioRate / fps;
+}
 
 struct Progress {
   bool shown = isatty(STDERR_FILENO) != 0;
@@ -216,17 +223,6 @@ struct Progress {
   }
 };
 
-// Every failure ends here: one line that says what happened, nothing left
-// behind, status 1.
-int Fail(CaptureOutput *out, Progress *progress, const std::string &message) {
-  progress->End();
-  // After ffmpeg is gone, so that this line comes last.
-  OutputAbandon(out);
-  std::fprintf(stderr, "velmor-capture: %s\n",
-               interrupted ? "interrupted; nothing was written" : message.c_str());
-  return 1;
-}
-
 void CatchInterruptions() {
   // Without SA_RESTART: a wait for ffmpeg returns at once to hear the news.
   struct sigaction action = {};
@@ -241,111 +237,178 @@ void CatchInterruptions() {
 // Seconds beyond any show, where frame and sample counts still fit in 64 bits.
 constexpr double neverSeconds = 1e9;
 
-} // namespace
+// What the file covers. It holds video frames firstVideoFrame up to (not
+// including) endVideoFrame; its audio covers exactly the same span, audio
+// positions audioStart up to audioEnd, so both tracks have one length.
+struct Span {
+  double fromSeconds = 0.0;
+  int64_t firstVideoFrame = 0;
+  int64_t endVideoFrame = 0;
+  int64_t audioStart = 0;
+  int64_t audioEnd = 0;
+  int64_t videoFramesExpected = 0; // to the end of the span or of the show, whichever comes first
+};
 
-int main(int argc, char **argv) {
+// One run of the tool, from the arguments to the finished file.
+struct CaptureRun {
   Options options;
-  if (int status = ParseArguments(argc, argv, &options)) return status < 0 ? 0 : status;
   CaptureOutput *out = &options.output;
-  out->stop = &interrupted;
-  CatchInterruptions();
   Progress progress;
+  AppWindow *window = nullptr;
+  Span span;
+  std::vector<uint8_t> pixels = std::vector<uint8_t>(size_t{screenWidth} * screenHeight * 3);
+  std::vector<float> audioBlock = std::vector<float>(2 * 4096);
+  int64_t audioRendered = 0; // the player's audio position (written when inside the span)
+  int64_t videoFrame = 0;    // the next video frame to show
+  bool stillTaken = false;
+};
+
+// Every failure ends here: one line that says what happened, nothing left
+// behind, status 1.
+int Fail(CaptureRun *run, const std::string &message) {
+  run->progress.End();
+  // After ffmpeg is gone, so that this line comes last.
+  OutputAbandon(run->out);
+  std::fprintf(stderr, "velmor-capture: %s\n",
+               interrupted ? "interrupted; nothing was written" : message.c_str());
+  return 1;
+}
+
+// Each step returns 0 to go on, otherwise the exit status.
+int OpenOutput(CaptureRun *run) {
+  run->out->stop = &interrupted;
+  CatchInterruptions();
   // OutputOpen leaves nothing behind when it fails.
-  if (!OutputOpen(out)) {
-    std::fprintf(stderr, "velmor-capture: %s\n", out->error.c_str());
+  if (!OutputOpen(run->out)) {
+    std::fprintf(stderr, "velmor-capture: %s\n", run->out->error.c_str());
     return 1;
   }
+  return 0;
+}
 
+// The window, the scene and its module.
+int OpenShow(CaptureRun *run) {
   // The same window record and class the intro uses, in a window of its own
   // size: the capture never switches a display.
   static AppInfo app{GetModuleHandleA(nullptr), "OpenGL"};
   static KeyTable keys{};
   static AppWindow window{};
+  run->window = &window;
   FillAppRecords(&app, &window, &keys, 0);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window))
-    return Fail(out, &progress,
-                "no offscreen OpenGL: " + OffscreenGlError() +
-                    " (install Mesa's EGL: apt-get install libegl-mesa0)");
+    return Fail(run, "no offscreen OpenGL: " + OffscreenGlError() +
+                         " (install Mesa's EGL: apt-get install libegl-mesa0)");
   keepRunning = 1;
-  if (!InitScene(&window, &keys)) return Fail(out, &progress, "the scene could not be initialised");
+  if (!InitScene(&window, &keys)) return Fail(run, "the scene could not be initialised");
   if (MusicHandle == 0)
-    return Fail(out, &progress,
-                "without torva_velmor2.it the show never ends; run velmor-capture in the "
-                "folder that holds it");
+    return Fail(run, "without torva_velmor2.it the show never ends; run velmor-capture in the "
+                     "folder that holds it");
+  return 0;
+}
 
-  // The file holds frames firstFrame up to (not including) lastFrame; its
-  // audio covers exactly the same span, so both tracks have one length.
-  const int fps = options.fps;
-  const double fromSeconds = std::min(options.from, neverSeconds);
-  const double toSeconds = options.to >= 0 ? std::min(options.to, neverSeconds) : neverSeconds;
-  const int64_t firstFrame = static_cast<int64_t>(std::ceil(fromSeconds * fps - 1e-9));
-  const int64_t lastFrame = static_cast<int64_t>(std::ceil(toSeconds * fps - 1e-9));
-  const int64_t from = FrameTime(firstFrame, fps);
-  const int64_t to = FrameTime(lastFrame, fps);
+// After OpenShow: the show's length comes from its module.
+void WorkOutSpan(CaptureRun *run) {
+  const Options &o = run->options;
+  Span *span = &run->span;
+  span->fromSeconds = std::min(o.from, neverSeconds);
+  const double toSeconds = o.to >= 0 ? std::min(o.to, neverSeconds) : neverSeconds;
+  span->firstVideoFrame = static_cast<int64_t>(std::ceil(span->fromSeconds * o.fps - 1e-9));
+  span->endVideoFrame = static_cast<int64_t>(std::ceil(toSeconds * o.fps - 1e-9));
+  span->audioStart = AudioPositionOfVideoFrame(span->firstVideoFrame, o.fps);
+  span->audioEnd = AudioPositionOfVideoFrame(span->endVideoFrame, o.fps);
   const double showSeconds = PlayerModuleSeconds() + 2.0;
-  const int64_t totalFrames =
-      std::min(lastFrame, static_cast<int64_t>(std::ceil(showSeconds * fps)));
+  span->videoFramesExpected =
+      std::min(span->endVideoFrame, static_cast<int64_t>(std::ceil(showSeconds * o.fps)));
+}
 
-  std::vector<uint8_t> frame(static_cast<size_t>(screenWidth) * screenHeight * 3);
-  std::vector<float> audio(2 * 4096);
-  int64_t audioDone = 0; // audio frames rendered (and written when inside the range)
-  auto renderAudioTo = [&](int64_t until) {
-    while (audioDone < until) {
-      int n = static_cast<int>(std::min<int64_t>(until - audioDone, 4096));
-      PlayerRender(audio.data(), n);
-      // Only the part inside [from, to) goes to the file.
-      int64_t skip = std::clamp<int64_t>(from - audioDone, 0, n);
-      int64_t keep = std::clamp<int64_t>(to - audioDone - skip, 0, n - skip);
-      if (keep > 0 && !OutputAudio(out, audio.data() + 2 * skip, static_cast<int>(keep)))
-        return false;
-      audioDone += n;
-    }
-    return true;
-  };
+// Renders the player up to audio position `until`; only the part inside the
+// span goes to the file.
+bool RenderAudioTo(CaptureRun *run, int64_t until) {
+  const Span &span = run->span;
+  while (run->audioRendered < until) {
+    int n = static_cast<int>(std::min<int64_t>(until - run->audioRendered, 4096));
+    PlayerRender(run->audioBlock.data(), n);
+    int64_t skip = std::clamp<int64_t>(span.audioStart - run->audioRendered, 0, n);
+    int64_t keep = std::clamp<int64_t>(span.audioEnd - run->audioRendered - skip, 0, n - skip);
+    if (keep > 0 &&
+        !OutputAudio(run->out, run->audioBlock.data() + 2 * skip, static_cast<int>(keep)))
+      return false;
+    run->audioRendered += n;
+  }
+  return true;
+}
 
-  int64_t v = 0;
-  bool stillTaken = false;
-  while (keepRunning && !interrupted && FrameTime(v, fps) < to) {
-    int64_t shownAt = FrameTime(v, fps);
+// Draws the show frame by frame, with its sound rendered up to each frame.
+int RunFrames(CaptureRun *run) {
+  CaptureOutput *out = run->out;
+  const Span &span = run->span;
+  const int fps = run->options.fps;
+  int64_t &videoFrame = run->videoFrame;
+  while (keepRunning && !interrupted &&
+         AudioPositionOfVideoFrame(videoFrame, fps) < span.audioEnd) {
+    int64_t shownAt = AudioPositionOfVideoFrame(videoFrame, fps);
     OffscreenSetNow(shownAt);
-    if (!renderAudioTo(shownAt)) return Fail(out, &progress, out->error);
+    if (!RenderAudioTo(run, shownAt)) return Fail(run, out->error);
     OffscreenSinkSetHeard(static_cast<uint64_t>(shownAt));
     // Which frame the timeline's lines belong to.
-    ProbeLine("frame %lld", static_cast<long long>(v));
+    ProbeLine("frame %lld", static_cast<long long>(videoFrame));
     SceneFrame(1.0 / fps);
-    SwapBuffers(window.deviceContext);
-    OffscreenReadFrame(frame.data());
+    SwapBuffers(run->window->deviceContext);
+    OffscreenReadFrame(run->pixels.data());
     // A fade blocks the live program: the picture stands still while the
     // music fades, so the frame repeats until the clock has caught up.
-    int64_t until = std::max(OffscreenNow(), FrameTime(v + 1, fps));
-    if (!renderAudioTo(std::min(until, to))) return Fail(out, &progress, out->error);
+    int64_t heldUntil = std::max(OffscreenNow(), AudioPositionOfVideoFrame(videoFrame + 1, fps));
+    if (!RenderAudioTo(run, std::min(heldUntil, span.audioEnd))) return Fail(run, out->error);
     do {
       if (out->kind == CaptureOutput::Still) {
-        if (!stillTaken && FrameTime(v + 1, fps) > static_cast<int64_t>(fromSeconds * audioRate)) {
-          if (!OutputFrame(out, frame.data())) return Fail(out, &progress, out->error);
-          stillTaken = true;
+        if (!run->stillTaken && AudioPositionOfVideoFrame(videoFrame + 1, fps) >
+                                    static_cast<int64_t>(span.fromSeconds * audioRate)) {
+          if (!OutputFrame(out, run->pixels.data())) return Fail(run, out->error);
+          run->stillTaken = true;
         }
-      } else if (v >= firstFrame && v < lastFrame && !OutputFrame(out, frame.data())) {
-        return Fail(out, &progress, out->error);
+      } else if (videoFrame >= span.firstVideoFrame && videoFrame < span.endVideoFrame &&
+                 !OutputFrame(out, run->pixels.data())) {
+        return Fail(run, out->error);
       }
-      ++v;
-      progress.Draw(std::min(v, totalFrames), totalFrames, fps);
-    } while (FrameTime(v, fps) < until && FrameTime(v, fps) < to);
-    if (stillTaken) break;
+      ++videoFrame;
+      run->progress.Draw(std::min(videoFrame, span.videoFramesExpected), span.videoFramesExpected,
+                         fps);
+    } while (AudioPositionOfVideoFrame(videoFrame, fps) < heldUntil &&
+             AudioPositionOfVideoFrame(videoFrame, fps) < span.audioEnd);
+    if (run->stillTaken) break;
   }
-  progress.End();
-  char moment[32];
-  std::snprintf(moment, sizeof moment, "%g s", options.from);
-  if (interrupted) return Fail(out, &progress, "interrupted");
-  if (out->kind == CaptureOutput::Still && !stillTaken)
-    return Fail(out, &progress, std::string("the show ends before ") + moment);
-  if (out->kind != CaptureOutput::Still && out->framesWritten == 0)
-    return Fail(out, &progress, std::string("the show ends before --from ") + moment);
-  if (out->kind != CaptureOutput::Still && !renderAudioTo(FrameTime(v, fps)))
-    return Fail(out, &progress, out->error);
-  if (!OutputFinish(out)) return Fail(out, &progress, out->error);
-  DestroyAppWindow(&window);
-  std::fprintf(stderr, "velmor-capture: wrote %s (%llu frames at %d fps)\n", out->path.c_str(),
-               static_cast<unsigned long long>(out->framesWritten), fps);
   return 0;
+}
+
+// Checks that the file got what it needs, completes it and says so.
+int Finish(CaptureRun *run) {
+  CaptureOutput *out = run->out;
+  run->progress.End();
+  char moment[32];
+  std::snprintf(moment, sizeof moment, "%g s", run->options.from);
+  if (interrupted) return Fail(run, "interrupted");
+  if (out->kind == CaptureOutput::Still && !run->stillTaken)
+    return Fail(run, std::string("the show ends before ") + moment);
+  if (out->kind != CaptureOutput::Still && out->framesWritten == 0)
+    return Fail(run, std::string("the show ends before --from ") + moment);
+  if (out->kind != CaptureOutput::Still &&
+      !RenderAudioTo(run, AudioPositionOfVideoFrame(run->videoFrame, run->options.fps)))
+    return Fail(run, out->error);
+  if (!OutputFinish(out)) return Fail(run, out->error);
+  DestroyAppWindow(run->window);
+  std::fprintf(stderr, "velmor-capture: wrote %s (%llu frames at %d fps)\n", out->path.c_str(),
+               static_cast<unsigned long long>(out->framesWritten), run->options.fps);
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  CaptureRun run;
+  if (int status = ParseArguments(argc, argv, &run.options)) return status < 0 ? 0 : status;
+  if (int status = OpenOutput(&run)) return status;
+  if (int status = OpenShow(&run)) return status;
+  WorkOutSpan(&run);
+  if (int status = RunFrames(&run)) return status;
+  return Finish(&run);
 }

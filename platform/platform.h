@@ -1,7 +1,8 @@
 // The Windows-shaped calls that the shell and the scene make, with their names,
-// types and constants, so that code written against them reads like the
-// system it was designed for. Three back ends implement them and one is chosen
-// at link time: sdl/ (live window), offscreen/ (capture) and fake/ (tests).
+// types and constants, so that the shell and the scene are written once, as
+// Windows code, whichever back end runs them. Three back ends implement them
+// and one is chosen at link time: sdl/ (live window), offscreen/ (capture) and
+// fake/ (tests).
 //
 // Contract shared by every back end:
 //  - single-threaded: every call is made on the main thread;
@@ -240,8 +241,6 @@ constexpr DWORD PFD_SUPPORT_OPENGL = 0x00000020;
 constexpr BYTE PFD_TYPE_RGBA = 0;
 constexpr BYTE PFD_MAIN_PLANE = 0;
 
-constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
   return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
 }

@@ -53,12 +53,12 @@ void SceneFrame(double frameDelta) {
   // A small pass that only feeds the glow, then the pass people see.
   glViewport(0, 0, glowSize, glowSize);
   DrawSprites(frameDelta);
-  CopyFrameToTexture(RenderTargets[0]);
+  CopyFrameToTexture(GlowTexture);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glViewport(0, 0, screenWidth, screenHeight);
   DrawSprites(frameDelta);
 
-  glBindTexture(GL_TEXTURE_2D, RenderTargets[0]);
+  glBindTexture(GL_TEXTURE_2D, GlowTexture);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   DrawRadialGlow(15, 0.02f, 0.3f);
 

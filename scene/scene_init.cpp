@@ -18,7 +18,7 @@ GLuint ParticleTexture = 0;
 GLuint ScreenTexture = 0;
 GLuint FilmTexture = 0;
 TgaImage FontImage{};
-std::array<GLuint, 4> RenderTargets{};
+GLuint GlowTexture = 0;
 
 const std::array<const char *, 40> cardPictures = {
     "DATA_1",  "DATA_2",  "DATA_3",   "DATA_4",   "DATA_5",   "DATA_6",   "DATA_7",  "DATA_8",
@@ -68,14 +68,14 @@ int32_t LoadPicture(GLuint *slot, const char *name) {
 
 } // namespace
 
-int32_t CreateRenderTexture(int slot) {
+int32_t CreateGlowTexture() {
   // Zeroed beyond what the upload reads, glowSize * glowSize * 4 bytes.
   static_assert(glowSize * glowSize * 4 <= 1048576);
   auto *block = static_cast<unsigned char *>(AssetAlloc(4194304));
   if (block == nullptr) return 0;
   std::memset(block, 0, 1048576);
-  glGenTextures(1, &RenderTargets[static_cast<size_t>(slot)]);
-  glBindTexture(GL_TEXTURE_2D, RenderTargets[static_cast<size_t>(slot)]);
+  glGenTextures(1, &GlowTexture);
+  glBindTexture(GL_TEXTURE_2D, GlowTexture);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, glowSize, glowSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, block);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -110,7 +110,7 @@ int32_t InitScene(AppWindow *window, KeyTable *keys) {
   FontImage.pixels = nullptr;
   if (!LoadTgaTexture(&FontImage, "DATA_FONT2"))
     return CannotLoad("font", "DATA_FONT2", "TGA", TgaLoadFailure());
-  if (!CreateRenderTexture(0)) {
+  if (!CreateGlowTexture()) {
     std::fprintf(stderr, "velmor: cannot create the glow texture: no memory for its 4 MiB block\n");
     return 0;
   }

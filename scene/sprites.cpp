@@ -70,7 +70,7 @@ void Approach(Sprite *s, double dt) {
   int sy = s->y >= s->targetY ? -1 : 1;
   double dx = std::fabs(static_cast<double>(s->x) - s->targetX);
   double dy = std::fabs(static_cast<double>(s->y) - s->targetY);
-  if (s->remaining == 10000.0f) s->remaining = static_cast<float>(dx > dy ? dx : dy);
+  if (s->remaining == approachNotStarted) s->remaining = static_cast<float>(dx > dy ? dx : dy);
   double stepX, stepY;
   if (dx > dy) {
     // On a line parallel to an axis the ratio has no divisor; the centre
@@ -98,7 +98,7 @@ void InitSpriteTable() {
       Sprite &s = SpriteTable[i];
       s.targetX = s.x = 400.0f;
       s.targetY = s.y = 300.0f;
-      s.remaining = 10000.0f;
+      s.remaining = approachNotStarted;
       s.scaleTarget = 100.0f;
       s.approachRate = 50.0f;
       s.fadeInBelow = 30.0f;

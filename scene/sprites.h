@@ -6,6 +6,10 @@
 
 #include <GL/gl.h>
 
+// `remaining` of a card whose approach has not begun: larger than any distance
+// on the screen, it tells the first approach step to measure the real one.
+constexpr float approachNotStarted = 10000.0f;
+
 struct Sprite {
   float targetX, targetY; // the point the card's centre approaches
   float scaleTarget;      // scale grows until it reaches this
@@ -15,7 +19,7 @@ struct Sprite {
   float fadeInBelow;      // grey rises only while scale is below this
   float fadeOutAbove;     // grey falls, and the card retires at 0, once scale is above this
   float x, y;             // the centre now
-  float remaining;        // approach distance left on the longer axis; 10000: not started
+  float remaining;        // approach distance left on the longer axis, or approachNotStarted
   float scale;            // the card is a square of half side 10 * scale
   float grey;             // drawn with colour (grey, grey, grey)
   float phase;            // spin phase; each drawing pass adds the frame delta
@@ -23,7 +27,11 @@ struct Sprite {
   uint8_t active;         // 1: revealed and live
 };
 
-constexpr int spriteCount = 100; // more than the 41 records the drawing pass may read
+// Slots 0..39 are the cards. Slots 40..99 are never made active: the drawing
+// pass reads slot 40 once the end is armed and skips it, and no pass draws the
+// rest. The table keeps its 100 records as designed; zeroed, they cost a few
+// kilobytes.
+constexpr int spriteCount = 100;
 constexpr int cardCount = 40;
 
 extern std::array<Sprite, spriteCount> SpriteTable;

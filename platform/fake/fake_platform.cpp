@@ -31,7 +31,6 @@ int64_t counterStep = 0;
 DWORD milliseconds = 0;
 DWORD millisecondStep = 0;
 uint64_t slept = 0;
-std::function<void()> pumpHook;
 std::function<void()> waitHook;
 int idleWaits = 0;
 // A device context and a GL context are the window's address with a tag, so
@@ -54,7 +53,6 @@ void FakeReset() {
   FakeSetCounter(true, 1000000, 0, 0);
   FakeSetMilliseconds(0, 0);
   slept = 0;
-  pumpHook = nullptr;
   waitHook = nullptr;
   idleWaits = 0;
 }
@@ -82,9 +80,7 @@ void FakeSetMilliseconds(DWORD value, DWORD step) {
   milliseconds = value;
   millisecondStep = step;
 }
-int64_t FakeCounterValue() { return counterValue; }
 uint64_t FakeSleptMilliseconds() { return slept; }
-void FakeOnPump(std::function<void()> hook) { pumpHook = std::move(hook); }
 void FakeOnWait(std::function<void()> hook) { waitHook = std::move(hook); }
 
 int BackendCallHook(const char *call) {
@@ -105,7 +101,6 @@ void BackendDestroyWindow(PlatformWindow *) {}
 void BackendShowWindow(PlatformWindow *, int) {}
 
 void BackendPumpEvents(int wait) {
-  if (pumpHook) pumpHook();
   if (!wait) return;
   if (waitHook) {
     waitHook();

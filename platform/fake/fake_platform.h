@@ -38,13 +38,10 @@ int FakeDisplayRestores();
 // millisecond timer runs. `counterStep` is added after every counter read.
 void FakeSetCounter(bool available, int64_t frequency, int64_t value, int64_t counterStep = 0);
 void FakeSetMilliseconds(DWORD value, DWORD step = 0);
-int64_t FakeCounterValue();
 // Total of all Sleep requests since the last reset, in milliseconds.
 uint64_t FakeSleptMilliseconds();
 
-// Run whenever the message queue is pumped (every PeekMessageA), and when
-// WaitMessage finds the queue empty: the place for a test to post what the
-// desktop would. WaitMessage with no hook installed that returns without a
-// message posted aborts the test instead of spinning forever.
-void FakeOnPump(std::function<void()> hook);
+// Run when WaitMessage finds the queue empty: the place for a test to post
+// what the desktop would. WaitMessage with no hook installed that returns
+// without a message posted aborts the test instead of spinning forever.
 void FakeOnWait(std::function<void()> hook);

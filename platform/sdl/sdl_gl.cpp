@@ -1,6 +1,6 @@
 // Device contexts and OpenGL contexts of the live back end. A window has one
-// device context (its own, as with a class of CS_OWNDC); its pixel format was
-// fixed when the window was created, so SetPixelFormat accepts exactly the
+// device context (its own, as with a class of CS_OWNDC); X11 fixes its pixel
+// format when the window is created, so SetPixelFormat accepts exactly the
 // format that ChoosePixelFormat offers.
 #include <SDL2/SDL.h>
 

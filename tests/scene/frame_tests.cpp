@@ -203,7 +203,7 @@ TEST_F(FrameTest, DarkCardAddsNothing) {
 TEST_F(FrameTest, GlowTextureHoldsOnlyThisFramesSmallPass) {
   auto glow = [] {
     std::vector<uint8_t> texels(256 * 256 * 3);
-    glBindTexture(GL_TEXTURE_2D, RenderTargets[0]);
+    glBindTexture(GL_TEXTURE_2D, GlowTexture);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
     return texels;

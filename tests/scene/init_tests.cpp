@@ -72,7 +72,7 @@ TEST_F(SceneInit, PictureWithoutMemoryIsShownInABoxAndTheSceneGoesOn) {
   EXPECT_EQ(FakeMessageBoxes(), std::vector<std::string>{"DATA_PARTICLE|???."});
   EXPECT_TRUE(lines.empty());
   EXPECT_NE(FontImage.pixels, nullptr);
-  EXPECT_NE(RenderTargets[0], 0u);
+  EXPECT_NE(GlowTexture, 0u);
 }
 
 // A module that will not load leaves the show running on its background, as

@@ -56,7 +56,7 @@ TEST_F(SpriteTest, TableHoldsEachGroupsValuesAndExceptions) {
     EXPECT_EQ(s.x, 400.0f);
     EXPECT_EQ(s.targetY, 300.0f);
     EXPECT_EQ(s.y, 300.0f);
-    EXPECT_EQ(s.remaining, 10000.0f);
+    EXPECT_EQ(s.remaining, approachNotStarted);
     EXPECT_EQ(s.scaleTarget, 100.0f);
     EXPECT_EQ(s.approachRate, 50.0f);
     EXPECT_EQ(s.fadeInBelow, 30.0f);
@@ -145,7 +145,7 @@ TEST_F(SpriteTest, FirstUpdateEndsTheApproachWithoutMovingTheCentre) {
   Sprite &s = SpriteTable[7];
   s.active = 1;
   UpdateSprites(0.1);
-  EXPECT_FLOAT_EQ(s.remaining, -5.0f); // 10000 -> 0 -> -V * dt by the tie case
+  EXPECT_FLOAT_EQ(s.remaining, -5.0f); // not started -> 0 -> -V * dt by the tie case
   EXPECT_EQ(s.x, 400.0f);
   EXPECT_EQ(s.y, 300.0f);
   UpdateSprites(0.1);

@@ -84,15 +84,6 @@ void Canvas::Capsule(double ax, double ay, double bx, double by, double r, Vec3 
          });
 }
 
-void Canvas::Glow(double cx, double cy, double sigma, Vec3 colour) {
-  const double reach = sigma * 3.5;
-  const double k = -1.0 / (2 * sigma * sigma);
-  ForBox(cx - reach, cy - reach, cx + reach, cy + reach, [&](double x, double y, Vec3 &p) {
-    double d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-    p += colour * std::exp(d2 * k);
-  });
-}
-
 } // namespace art
 
 namespace art {

@@ -41,10 +41,6 @@ inline double Smoothstep(double e0, double e1, double x) {
   return t * t * (3 - 2 * t);
 }
 inline double Fract(double v) { return v - std::floor(v); }
-// A hex colour such as 0xffcc66, for palettes that are easier to pick by eye.
-inline Vec3 Hex(uint32_t rgb) {
-  return {((rgb >> 16) & 255) / 255.0, ((rgb >> 8) & 255) / 255.0, (rgb & 255) / 255.0};
-}
 // Cosine palette: a smooth cyclic colour ramp from four coefficient triples.
 inline Vec3 CosPalette(double t, Vec3 a, Vec3 b, Vec3 c, Vec3 d) {
   return {a.x + b.x * std::cos(2 * kPi * (c.x * t + d.x)),
@@ -137,7 +133,6 @@ template <class F> Image Render(int w, int h, int ss, F shade) {
 class Canvas {
 public:
   Canvas(int w, int h, int ss) : img_(w * ss, h * ss), ss_(ss) {}
-  Image &Pixels() { return img_; }
   Image Finish() const { return Downsample(img_, ss_); }
   double PixelSize() const { return 2.0 / img_.w; }
   // Blends colour over everything within radius r of the segment a-b.
@@ -145,8 +140,6 @@ public:
   void Disc(double cx, double cy, double r, Vec3 colour, double alpha = 1) {
     Capsule(cx, cy, cx, cy, r, colour, alpha);
   }
-  // Adds a Gaussian spot of deviation sigma; the additive blend makes glows.
-  void Glow(double cx, double cy, double sigma, Vec3 colour);
   // Calls f(x, y, pixel) for every canvas pixel whose centre lies in the box.
   template <class F> void ForBox(double x0, double y0, double x1, double y1, F f) {
     int px0 = std::max(0, int(std::floor((x0 + 1) / 2 * img_.w)));
