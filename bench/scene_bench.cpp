@@ -28,6 +28,7 @@
 #include "music/player_core.h"
 #include "platform/offscreen/offscreen.h"
 #include "platform/offscreen/offscreen_sink.h"
+#include "scene/composition.h"
 #include "scene/scene.h"
 #include "scene/scene_init.h"
 #include "scene/sprites.h"
@@ -116,9 +117,6 @@ struct Startup {
   std::vector<double> decodeFloor, mipmapFloor, decodes, loads, initScene, font, glowTarget,
       moduleLoad, sprites, initTotal, floorTotal, textureShare;
 };
-
-constexpr float screenRight = static_cast<float>(screenWidth);
-constexpr float screenTop = static_cast<float>(screenHeight);
 
 void FullScreenQuad() {
   glBegin(GL_QUADS);

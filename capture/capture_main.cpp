@@ -252,7 +252,6 @@ struct Span {
 // One run of the tool, from the arguments to the finished file.
 struct CaptureRun {
   Options options;
-  CaptureOutput *out = &options.output;
   Progress progress;
   AppWindow *window = nullptr;
   Span span;
@@ -268,7 +267,7 @@ struct CaptureRun {
 int Fail(CaptureRun *run, const std::string &message) {
   run->progress.End();
   // After ffmpeg is gone, so that this line comes last.
-  OutputAbandon(run->out);
+  OutputAbandon(&run->options.output);
   std::fprintf(stderr, "velmor-capture: %s\n",
                interrupted ? "interrupted; nothing was written" : message.c_str());
   return 1;
@@ -276,11 +275,11 @@ int Fail(CaptureRun *run, const std::string &message) {
 
 // Each step returns 0 to go on, otherwise the exit status.
 int OpenOutput(CaptureRun *run) {
-  run->out->stop = &interrupted;
+  run->options.output.stop = &interrupted;
   CatchInterruptions();
   // OutputOpen leaves nothing behind when it fails.
-  if (!OutputOpen(run->out)) {
-    std::fprintf(stderr, "velmor-capture: %s\n", run->out->error.c_str());
+  if (!OutputOpen(&run->options.output)) {
+    std::fprintf(stderr, "velmor-capture: %s\n", run->options.output.error.c_str());
     return 1;
   }
   return 0;
@@ -330,8 +329,8 @@ bool RenderAudioTo(CaptureRun *run, int64_t until) {
     PlayerRender(run->audioBlock.data(), n);
     int64_t skip = std::clamp<int64_t>(span.audioStart - run->audioRendered, 0, n);
     int64_t keep = std::clamp<int64_t>(span.audioEnd - run->audioRendered - skip, 0, n - skip);
-    if (keep > 0 &&
-        !OutputAudio(run->out, run->audioBlock.data() + 2 * skip, static_cast<int>(keep)))
+    if (keep > 0 && !OutputAudio(&run->options.output, run->audioBlock.data() + 2 * skip,
+                                 static_cast<int>(keep)))
       return false;
     run->audioRendered += n;
   }
@@ -340,7 +339,7 @@ bool RenderAudioTo(CaptureRun *run, int64_t until) {
 
 // Draws the show frame by frame, with its sound rendered up to each frame.
 int RunFrames(CaptureRun *run) {
-  CaptureOutput *out = run->out;
+  CaptureOutput *out = &run->options.output;
   const Span &span = run->span;
   const int fps = run->options.fps;
   int64_t &videoFrame = run->videoFrame;
@@ -382,7 +381,7 @@ int RunFrames(CaptureRun *run) {
 
 // Checks that the file got what it needs, completes it and says so.
 int Finish(CaptureRun *run) {
-  CaptureOutput *out = run->out;
+  CaptureOutput *out = &run->options.output;
   run->progress.End();
   char moment[32];
   std::snprintf(moment, sizeof moment, "%g s", run->options.from);

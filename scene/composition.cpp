@@ -16,10 +16,6 @@ float FlickerLevel = 0.0f;
 
 namespace {
 
-// The screen in the projection SetScreenProjection sets: one unit a pixel.
-constexpr float screenRight = static_cast<float>(screenWidth);
-constexpr float screenTop = static_cast<float>(screenHeight);
-
 void ReadMusic() {
   if (!MusicEnabled) return;
   if (!MusicStarted) {

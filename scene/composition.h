@@ -3,6 +3,12 @@
 
 #include <GL/gl.h>
 
+#include "app/show.h"
+
+// The screen in the projection SetScreenProjection sets: one unit a pixel.
+constexpr float screenRight = static_cast<float>(screenWidth);
+constexpr float screenTop = static_cast<float>(screenHeight);
+
 extern float FlickerLevel; // grey of the last overlay, from the music's spectrum
 
 void SetScreenProjection();
