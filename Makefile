@@ -72,6 +72,24 @@ fuzz: fuzz-build
 clean:
 	rm -rf $(BUILD)
 
+# The intro in a browser, built with Emscripten into $(WEB_BUILD)/: the page,
+# velmor.js, velmor.wasm and the module. The libraries it needs are built for
+# the browser once, into a cache shared between checkouts (scripts/web-deps.sh).
+WEB_BUILD := build-web
+WEB_PORT := 8000
+.PHONY: web web-serve
+web:
+	@bash scripts/setup.sh --web
+	@export NODE_PATH=/usr/share/nodejs; \
+	  deps=$$(bash scripts/web-deps.sh) || exit 1; \
+	  emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMOR_WEB_DEPS="$$deps" \
+	    >/dev/null && \
+	  cmake --build $(WEB_BUILD) -j$(JOBS)
+
+web-serve: web
+	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
+	@cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
 # A contact sheet of all 45 pictures with their names, for looking at them at once.
 artwork-sheet: build
 	bash tools/artwork/contact_sheet.sh docs/artwork_sheet.png
