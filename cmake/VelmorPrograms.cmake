@@ -104,7 +104,8 @@ set(VELMOR_WEB_LINK_OPTIONS
 set(VELMOR_WEB_GL_WRAPS
   -Wl,--wrap=glTexImage2D -Wl,--wrap=glTexParameteri -Wl,--wrap=glGetIntegerv
   -Wl,--wrap=glPixelStorei -Wl,--wrap=glBegin -Wl,--wrap=glEnd -Wl,--wrap=glColor3f
-  -Wl,--wrap=glColor4f -Wl,--wrap=glTexCoord2f -Wl,--wrap=glVertex2f)
+  -Wl,--wrap=glColor4f -Wl,--wrap=glTexCoord2f -Wl,--wrap=glVertex2f -Wl,--wrap=glHint
+  -Wl,--wrap=glShadeModel)
 
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
 set(VELMOR_ROOM_NEEDS_music records)

@@ -250,6 +250,19 @@ bool MissingStoreMode(GLenum name) {
 
 extern "C" {
 
+// WebGL shades smoothly and has no perspective-correction hint (it always
+// corrects); only other requests go on, so that the console shows real errors.
+void __real_glHint(GLenum target, GLenum mode);
+void __real_glShadeModel(GLenum mode);
+
+void __wrap_glHint(GLenum target, GLenum mode) {
+  if (target != GL_PERSPECTIVE_CORRECTION_HINT) __real_glHint(target, mode);
+}
+
+void __wrap_glShadeModel(GLenum mode) {
+  if (mode != GL_SMOOTH) __real_glShadeModel(mode);
+}
+
 void __wrap_glGetIntegerv(GLenum name, GLint *value) {
   if (value != nullptr && MissingStoreMode(name)) {
     *value = 0;
