@@ -77,7 +77,7 @@ clean:
 # the browser once, into a cache shared between checkouts (scripts/web-deps.sh).
 WEB_BUILD := build-web
 WEB_PORT := 8000
-.PHONY: web web-serve
+.PHONY: web web-serve web-check
 web:
 	@bash scripts/setup.sh --web
 	@export NODE_PATH=/usr/share/nodejs; \
@@ -85,6 +85,14 @@ web:
 	  emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMOR_WEB_DEPS="$$deps" \
 	    >/dev/null && \
 	  cmake --build $(WEB_BUILD) -j$(JOBS)
+
+# The page in headless Chromium against the capture tool (about a minute):
+# the cover, the still hook's frame, the page without its module.
+web-check: web
+	@bash scripts/setup.sh --tests
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
+	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
 
 web-serve: web
 	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
