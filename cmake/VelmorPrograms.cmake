@@ -75,8 +75,8 @@ set(VELMOR_ROOM_SOURCES_offscreen
 set(VELMOR_ROOM_SOURCES_fake platform/fake/fake_platform.cpp)
 set(VELMOR_ROOM_SOURCES_web
   platform/web/web_window.cpp platform/web/web_keys.cpp platform/web/web_gl.cpp
-  platform/web/web_time.cpp platform/web/web_sink.cpp platform/web/web_audio_clock.cpp
-  platform/web/web_still.cpp)
+  platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
+  platform/web/web_audio_clock.cpp platform/web/web_still.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
 

@@ -9,9 +9,13 @@
 #include <GL/gl.h>
 #include <emscripten.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "app/show.h"
 #include "platform/core/backend.h"
 #include "platform/web/web_backend.h"
+#include "platform/web/web_immediate.h"
 
 namespace {
 
@@ -161,16 +165,15 @@ void __wrap_glTexParameteri(GLenum target, GLenum name, GLint value) {
 
 namespace {
 
-// Emscripten's immediate mode lays out each vertex as the calls before its
-// glVertex came, so it needs every vertex given the same attributes; OpenGL
-// keeps a current colour and texture coordinate instead, which a vertex takes
-// whether or not they were set just before it. The glow sets its colour once
-// per quad. Between glBegin and glEnd the current values are kept here and
-// every vertex is handed on with all of them.
+// Between glBegin and glEnd the vertices are collected with the current
+// colour and texture coordinate, and drawn at glEnd (web_immediate.h).
 struct Immediate {
   bool inside = false;
+  GLenum mode = GL_POINTS;
   GLfloat colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   GLfloat texCoord[2] = {0.0f, 0.0f};
+  std::vector<WebVertex> vertices;
+  std::vector<WebDraw> draws;
 };
 Immediate immediate;
 
@@ -186,12 +189,30 @@ void __real_glVertex2f(GLfloat x, GLfloat y);
 
 void __wrap_glBegin(GLenum mode) {
   immediate.inside = true;
-  __real_glBegin(mode);
+  immediate.mode = mode;
+  immediate.vertices.clear();
 }
 
 void __wrap_glEnd() {
+  if (!immediate.inside) return;
   immediate.inside = false;
-  __real_glEnd();
+  const std::vector<WebVertex> &vertices = immediate.vertices;
+  WebImmediateDraws(immediate.mode, vertices.data(), vertices.size(), &immediate.draws);
+  for (const WebDraw &draw : immediate.draws) {
+    // One colour is given before glBegin, where the emulation keeps it whole.
+    if (draw.oneColour) {
+      const GLfloat *c = vertices[draw.first].colour;
+      __real_glColor4f(c[0], c[1], c[2], c[3]);
+    }
+    __real_glBegin(immediate.mode);
+    for (size_t i = draw.first; i < draw.first + draw.count; ++i) {
+      const WebVertex &v = vertices[i];
+      if (!draw.oneColour) __real_glColor4f(v.colour[0], v.colour[1], v.colour[2], v.colour[3]);
+      __real_glTexCoord2f(v.texCoord[0], v.texCoord[1]);
+      __real_glVertex2f(v.position[0], v.position[1]);
+    }
+    __real_glEnd();
+  }
   // A colour set between glBegin and glEnd stays the current one.
   const GLfloat *c = immediate.colour;
   __real_glColor4f(c[0], c[1], c[2], c[3]);
@@ -212,12 +233,16 @@ void __wrap_glTexCoord2f(GLfloat s, GLfloat t) {
   immediate.texCoord[1] = t;
 }
 
+// Outside glBegin and glEnd a vertex draws nothing, as in OpenGL.
 void __wrap_glVertex2f(GLfloat x, GLfloat y) {
   if (!immediate.inside) return;
-  const GLfloat *c = immediate.colour;
-  __real_glColor4f(c[0], c[1], c[2], c[3]);
-  __real_glTexCoord2f(immediate.texCoord[0], immediate.texCoord[1]);
-  __real_glVertex2f(x, y);
+  WebVertex v{};
+  std::copy(immediate.colour, immediate.colour + 4, v.colour);
+  v.texCoord[0] = immediate.texCoord[0];
+  v.texCoord[1] = immediate.texCoord[1];
+  v.position[0] = x;
+  v.position[1] = y;
+  immediate.vertices.push_back(v);
 }
 
 } // extern "C"

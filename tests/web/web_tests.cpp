@@ -1,8 +1,12 @@
-// The parts of the browser back end that need no browser: the key table and
-// the arithmetic that says which rendered frame is being heard.
+// The parts of the browser back end that need no browser: the key table, the
+// arithmetic that says which rendered frame is being heard, and the batches
+// that immediate mode is drawn in.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/web/web_audio_clock.h"
+#include "platform/web/web_immediate.h"
 #include "platform/web/web_keys.h"
 
 namespace {
@@ -167,6 +171,68 @@ TEST(WebAudioClock, HeardFrameNeverGoesBack) {
   Serve(&clock, 8, 0.0);
   uint64_t later = WebAudioClockHeard(&clock, IntoSlot(7));
   EXPECT_EQ(WebAudioClockHeard(&clock, IntoSlot(3)), later);
+}
+
+// Vertices in the colours given, grey levels for short.
+std::vector<WebVertex> InGreys(std::initializer_list<float> greys) {
+  std::vector<WebVertex> vertices;
+  for (float g : greys) vertices.push_back({{g, g, g, 1.0f}, {0.0f, 0.0f}, {0.0f, 0.0f}});
+  return vertices;
+}
+
+std::vector<WebDraw> Draws(GLenum mode, const std::vector<WebVertex> &vertices) {
+  std::vector<WebDraw> draws{{99, 99, false}}; // whatever was there before goes
+  WebImmediateDraws(mode, vertices.data(), vertices.size(), &draws);
+  return draws;
+}
+
+void ExpectDraw(const WebDraw &draw, size_t first, size_t count, bool oneColour) {
+  EXPECT_EQ(draw.first, first);
+  EXPECT_EQ(draw.count, count);
+  EXPECT_EQ(draw.oneColour, oneColour);
+}
+
+TEST(WebImmediate, QuadsOfOneColourAreOneDraw) {
+  std::vector<WebDraw> draws =
+      Draws(GL_QUADS, InGreys({0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f}));
+  ASSERT_EQ(draws.size(), 1u);
+  ExpectDraw(draws[0], 0, 8, true);
+}
+
+TEST(WebImmediate, QuadsInColoursOfTheirOwnAreADrawEach) {
+  // The glow: a colour before each quad.
+  std::vector<WebDraw> draws = Draws(GL_QUADS, InGreys({0.3f, 0.3f, 0.3f, 0.3f, 0.28f, 0.28f, 0.28f,
+                                                        0.28f, 0.26f, 0.26f, 0.26f, 0.26f}));
+  ASSERT_EQ(draws.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) ExpectDraw(draws[i], 4 * i, 4, true);
+}
+
+TEST(WebImmediate, APrimitiveThatChangesColourWithinKeepsAColourPerVertex) {
+  std::vector<WebDraw> draws =
+      Draws(GL_TRIANGLES,
+            InGreys({0.5f, 0.5f, 0.5f, 0.1f, 0.2f, 0.3f, 0.4f, 0.4f, 0.5f, 0.5f, 0.5f, 0.5f}));
+  ASSERT_EQ(draws.size(), 3u);
+  ExpectDraw(draws[0], 0, 3, true);
+  // Two triangles that each change colour go together.
+  ExpectDraw(draws[1], 3, 6, false);
+  ExpectDraw(draws[2], 9, 3, true);
+}
+
+TEST(WebImmediate, ConnectedPrimitivesAreNeverSplit) {
+  std::vector<WebDraw> one = Draws(GL_TRIANGLE_STRIP, InGreys({0.7f, 0.7f, 0.7f, 0.7f}));
+  ASSERT_EQ(one.size(), 1u);
+  ExpectDraw(one[0], 0, 4, true);
+  std::vector<WebDraw> changing = Draws(GL_TRIANGLE_FAN, InGreys({0.7f, 0.7f, 0.1f, 0.1f, 0.1f}));
+  ASSERT_EQ(changing.size(), 1u);
+  ExpectDraw(changing[0], 0, 5, false);
+}
+
+TEST(WebImmediate, AnUnfinishedPrimitiveDrawsNothing) {
+  std::vector<WebDraw> draws = Draws(GL_QUADS, InGreys({0.2f, 0.2f, 0.2f, 0.2f, 0.2f, 0.2f}));
+  ASSERT_EQ(draws.size(), 1u);
+  ExpectDraw(draws[0], 0, 4, true);
+  EXPECT_TRUE(Draws(GL_QUADS, InGreys({0.2f, 0.2f, 0.2f})).empty());
+  EXPECT_TRUE(Draws(GL_TRIANGLE_STRIP, {}).empty());
 }
 
 } // namespace
