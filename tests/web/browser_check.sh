@@ -80,7 +80,7 @@ after=$(mae "$work/web.png" "$work/native-7.1.png")
 echo "browser_check: mean difference from the capture's frame at 7 s: $same" \
   "(6.9 s: $before, 7.1 s: $after)"
 # SwiftShader and Mesa round texture filtering and blending differently, by a
-# few levels here and there (0.2% on average at 7 s); neighbouring frames differ
+# few levels here and there (0.13% on average at 7 s); neighbouring frames differ
 # by 1.6%.
 python3 - "$same" "$before" "$after" <<'EOF' || fail "the page's frame at 7 s is not the capture's"
 import sys
