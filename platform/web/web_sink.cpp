@@ -42,12 +42,11 @@ EM_JS(int, web_audio_open, (int rate, int frames, float *samples), {
       Module.velmorAudioContext = ctx;
     }
   } catch (e) {
-    console.error('velmor: no sound output: ' + e);
+    err('velmor: no sound output: ' + e);
     return 0;
   }
   if (ctx.sampleRate != rate) {
-    console.error('velmor: no sound output: the page plays at ' + ctx.sampleRate + ' Hz, not ' +
-                  rate);
+    err('velmor: no sound output: the page plays at ' + ctx.sampleRate + ' Hz, not ' + rate);
     return 0;
   }
   var node = ctx.createScriptProcessor(frames, 0, 2);
@@ -97,7 +96,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_sink_pull(int frames, double now, double
   return fill ? 1 : 0;
 }
 
-// For the page: buffers that came too late or left a gap since the show began.
+// For the page: requests for sound served after their slot began (the node
+// repeated old sound meanwhile), since the show began.
 extern "C" EMSCRIPTEN_KEEPALIVE double velmor_underruns() {
   return static_cast<double>(heardClock.underruns);
 }
