@@ -3,7 +3,8 @@
 # FFTW, GLU's mipmap builder) with Emscripten from Debian's source packages, once per
 # version, into a cache that every build folder shares. Prints the cache root.
 #
-#   <root>/<name>-<version>/{include,lib,licence}   one per library, valid once .complete exists
+#   <root>/<name>-<version>/{include,lib,licence}   one per library, valid once .complete
+#                     exists (written last) and names the current recipe
 #   <root>/sources/   the upstream tarballs, so a rebuild needs no network
 #   <root>/apt/       a private apt state: the system's apt set-up is never touched
 #   <root>/logs/      one build log per library
@@ -13,6 +14,7 @@ set -euo pipefail
 # links need acorn from there.
 export NODE_PATH=/usr/share/nodejs
 
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root="${VELMOR_CACHE:-$HOME/.cache/velmor}/web"
 jobs=$(nproc)
 work=""
@@ -143,13 +145,16 @@ build_fftw() {
 
 # Only the mipmap builder: Emscripten's GL emulation brings its own matrix
 # helpers (gluOrtho2D and friends), which the rest of libutil would shadow.
-# The GL calls stay unresolved until the program links Emscripten's GL; the
-# header comes from GLU itself, gl.h from Emscripten.
+# Its pixel-store calls go through web-glu-pixel-store.c (why: see there). The
+# GL calls stay unresolved until the program links Emscripten's GL; the header
+# comes from GLU itself, gl.h from Emscripten.
 build_glu() {
   local dest=$1
   cd "$src"
-  emcc -O2 -DLIBRARYBUILD -Iinclude -Isrc/include -c src/libutil/mipmap.c -o mipmap.o
-  emar rcs libGLU.a mipmap.o
+  emcc -O2 -DLIBRARYBUILD -DglGetIntegerv=WebGluGetIntegerv -DglPixelStorei=WebGluPixelStorei \
+    -Iinclude -Isrc/include -c src/libutil/mipmap.c -o mipmap.o
+  emcc -O2 -Wall -Wextra -Werror -c "$here/web-glu-pixel-store.c" -o pixel-store.o
+  emar rcs libGLU.a mipmap.o pixel-store.o
   mkdir -p "$dest/lib" "$dest/include/GL" "$dest/licence"
   cp libGLU.a "$dest/lib/"
   cp include/GL/glu.h "$dest/include/GL/"
@@ -157,12 +162,17 @@ build_glu() {
   sed -n '1,/\*\//p' src/libutil/mipmap.c >"$dest/licence/SGI-FreeB-2.0"
 }
 
-# ensure <name> <version> <Debian source package> <build function> <how long>
+# ensure <name> <version> <Debian source package> <build function> <how long> [files it compiles]
+# The stamp holds a digest of the build function and of our own files it
+# compiles, so a changed recipe rebuilds instead of reusing an older result.
 ensure() {
   local name=$1 version=$2 pkg=$3 build=$4 duration=$5
+  shift 5
   local dest="$root/$name-$version"
   local log="$root/logs/$name-$version.log"
-  if [ -f "$dest/.complete" ]; then
+  local recipe
+  recipe=$({ declare -f "$build"; if [ $# -gt 0 ]; then cat "$@"; fi; } | sha256sum | cut -d' ' -f1)
+  if [ -f "$dest/.complete" ] && [ "$(cat "$dest/.complete")" = "$recipe" ]; then
     say "$name $version cached"
     return 0
   fi
@@ -184,12 +194,12 @@ ensure() {
     say "building $name $version failed; log: $log"
     exit 1
   fi
-  touch "$dest/.complete"
+  echo "$recipe" >"$dest/.complete"
 }
 
 ensure libopenmpt 0.6.9 libopenmpt build_libopenmpt "about 2 minutes"
 ensure libjpeg-turbo 2.1.5 libjpeg-turbo build_libjpeg_turbo "about 15 seconds"
 ensure fftw 3.3.10 fftw3 build_fftw "about 2 minutes"
-ensure glu 9.0.2 libglu build_glu "a few seconds"
+ensure glu 9.0.2 libglu build_glu "a few seconds" "$here/web-glu-pixel-store.c"
 
 echo "$root"
