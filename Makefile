@@ -86,13 +86,16 @@ web:
 	    >/dev/null && \
 	  cmake --build $(WEB_BUILD) -j$(JOBS)
 
-# The page in headless Chromium against the capture tool (about a minute):
-# the cover, the still hook's frame, the page without its module.
+# The page in headless Chromium (about two minutes): the cover, the still
+# hook's frame against the capture tool's, the page without its module; then,
+# driven by puppeteer-core, the show started by a click, Escape's fade and a
+# hidden page.
 web-check: web
 	@bash scripts/setup.sh --tests
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
 	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
+	bash tests/web/page_tests.sh $(WEB_BUILD)
 
 web-serve: web
 	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"

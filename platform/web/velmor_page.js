@@ -69,7 +69,10 @@
       velmorMessage: (caption, text) => showMessage(caption + ': ' + text),
       print: (line) => console.log(line),
       printErr: (line) => {
-        console.error(line);
+        // The GL emulation announces itself on standard error at every start;
+        // that is a notice, and a console error must mean something went wrong.
+        if (line.startsWith('WARNING: using emscripten GL')) console.warn(line);
+        else console.error(line);
         if (line.startsWith('velmor')) showMessage(line);
       },
       onAbort: (what) => fail('The show stopped: ' + what),
