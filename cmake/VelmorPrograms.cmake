@@ -97,7 +97,7 @@ set(VELMOR_WEB_LINK_OPTIONS
   -Oz -fexceptions -sASYNCIFY=1 -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432 -sMODULARIZE=1 -sEXPORT_NAME=createVelmor
   -sINVOKE_RUN=0 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_pull,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames"
+  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_pull,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position"
   "-sEXPORTED_RUNTIME_METHODS=ccall,FS")
 # The OpenGL 1.1 calls that the web back end adapts to WebGL 1 on their way
 # out (platform/web/web_gl.cpp), in our code and in libGLU.a alike.

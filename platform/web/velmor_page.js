@@ -22,6 +22,7 @@
   let compiled = null;
   let music = null;
   let current = null;
+  let currentAudio = null;
 
   function setState(state) {
     body.dataset.state = state;
@@ -107,6 +108,7 @@
     } catch (e) {
       console.error('velmor: no AudioContext: ' + e);
     }
+    currentAudio = audioContext;
     setState('playing');
     try {
       const instance = await instantiate(audioContext);
@@ -151,6 +153,12 @@
   window.velmorUnderruns = () => (current ? current._velmor_underruns() : 0);
   window.velmorAudioAheadMs = () => (current ? current._velmor_audio_ahead_ms() : 0);
   window.velmorFrames = () => (current ? current._velmor_frames() : 0);
+  // The order and row being heard with the audio clock's time, read together.
+  window.velmorHeard = () => ({
+    position: current ? current._velmor_heard_position() : -1,
+    time: currentAudio ? currentAudio.currentTime : 0,
+    running: currentAudio ? currentAudio.state === 'running' : false,
+  });
 
   document.getElementById('fullscreen').addEventListener('click', (e) => {
     toggleFullScreen();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "music/audio_sink.h"
+#include "music/music.h"
 #include "music/player_core.h"
 #include "platform/web/web_audio_clock.h"
 #include "platform/web/web_backend.h"
@@ -108,6 +109,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE double velmor_audio_ahead_ms() {
   if (!sinkOpen) return 0;
   uint64_t heard = SinkHeardFrame();
   return static_cast<double>(PlayerFramesRendered() - heard) * 1000.0 / heardClock.rate;
+}
+
+// For the page: the module's order and row being heard now, order | row << 16.
+extern "C" EMSCRIPTEN_KEEPALIVE double velmor_heard_position() {
+  return sinkOpen ? static_cast<double>(BASS_MusicGetOrderPosition(MusicHandle)) : -1.0;
 }
 
 void WebSinkSetHeard(uint64_t frame) { stillHeard = frame; }

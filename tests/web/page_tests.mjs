@@ -113,3 +113,32 @@ test('a hidden page draws no frames and draws again when shown', async () => {
   await other.close();
   await page.close();
 });
+
+// The module's rows are evenly timed: 256 rows an order, an order every 15.36 s
+// (docs/module_report.txt), so a row lasts 60 ms.
+const rowSeconds = 15.36 / 256;
+
+test('the order and row heard advance with the audio clock, within a row', async () => {
+  const { page, problems } = await playing();
+  await sleep(2000);
+  const samples = [];
+  for (let i = 0; i < 40; ++i) {
+    samples.push(await page.evaluate(() => window.velmorHeard()));
+    await sleep(100);
+  }
+  assert.ok(samples.every((s) => s.running), 'the AudioContext is not running');
+  const first = samples[0], last = samples[samples.length - 1];
+  assert.ok(last.time - first.time > 3, `currentTime moved ${last.time - first.time} s in 4 s`);
+  // The module time of the row heard, less the clock's time: the same at every
+  // sample, but for the row's own length and the clock's steps.
+  const offsets = samples.map((s) => {
+    const order = s.position & 0xffff, row = s.position >>> 16;
+    return (order * 256 + row) * rowSeconds - s.time;
+  });
+  const spread = Math.max(...offsets) - Math.min(...offsets);
+  console.log(`heard rows against currentTime: spread ${(spread * 1000).toFixed(0)} ms ` +
+    `over ${(last.time - first.time).toFixed(2)} s`);
+  assert.ok(spread <= 2 * rowSeconds, `the heard row drifts ${spread * 1000} ms from the clock`);
+  assert.deepEqual(problems, []);
+  await page.close();
+});
