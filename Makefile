@@ -17,13 +17,14 @@ run: build
 # The whole suite twice: the normal build, then every program and test again
 # under AddressSanitizer, LeakSanitizer and UBSan (without the real-time runs
 # of the whole show, labelled `long`, the whole-show capture and the
-# resident-size test: docs/RELIABILITY.md says why), then short fuzzer runs.
+# resident-size test: docs/RELIABILITY.md says why), then short fuzzer runs,
+# then the browser build in headless Chromium.
 test:
 	@bash scripts/setup.sh --tests
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure
-	@$(MAKE) --no-print-directory test-sanitize test-fuzz
+	@$(MAKE) --no-print-directory test-sanitize test-fuzz web-check
 
 SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
@@ -88,14 +89,16 @@ web:
 
 # The page in headless Chromium (about two minutes): the cover, the still
 # hook's frame against the capture tool's, the page without its module; then,
-# driven by puppeteer-core, the show started by a click, Escape's fade and a
-# hidden page.
+# driven by puppeteer-core, the show started by a click, the heard rows against
+# the audio clock, Escape's fade and a hidden page; last, the browser's mipmap
+# builder against the desktop's.
 web-check: web
 	@bash scripts/setup.sh --tests
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
 	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
 	bash tests/web/page_tests.sh $(WEB_BUILD)
+	bash tests/web/mipmap_check.sh
 
 web-serve: web
 	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
