@@ -73,19 +73,21 @@ fuzz: fuzz-build
 clean:
 	rm -rf $(BUILD)
 
-# The intro in a browser, built with Emscripten into $(WEB_BUILD)/: the page,
-# velmor.js, velmor.wasm and the module. The libraries it needs are built for
-# the browser once, into a cache shared between checkouts (scripts/web-deps.sh).
+# The intro in a browser, built with Emscripten (in $(WEB_CMAKE)/) into
+# $(WEB_BUILD)/, the folder to publish: the page, velmor.js, velmor.wasm, the
+# module and the libraries' licences. The libraries are built for the browser
+# once, into a cache shared between checkouts (scripts/web-deps.sh).
 WEB_BUILD := build-web
+WEB_CMAKE := build-emscripten
 WEB_PORT := 8000
-.PHONY: web web-serve web-check
+.PHONY: web web-serve web-check web-screenshots
 web:
 	@bash scripts/setup.sh --web
 	@export NODE_PATH=/usr/share/nodejs; \
 	  deps=$$(bash scripts/web-deps.sh) || exit 1; \
-	  emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMOR_WEB_DEPS="$$deps" \
-	    >/dev/null && \
-	  cmake --build $(WEB_BUILD) -j$(JOBS)
+	  emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMOR_WEB_DEPS="$$deps" \
+	    -DVELMOR_WEB_PAGE="$(CURDIR)/$(WEB_BUILD)" >/dev/null && \
+	  cmake --build $(WEB_CMAKE) -j$(JOBS)
 
 # The page in headless Chromium (about two minutes): the cover, the still
 # hook's frame against the capture tool's, the page without its module; then,
@@ -103,6 +105,12 @@ web-check: web
 web-serve: web
 	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
 	@cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The page in headless Chromium photographed as a viewer sees it: the cover, a
+# picture card and the end (docs/web_*.png), with its frame rate and the
+# sound's underruns over 30 s of the show (about a minute).
+web-screenshots: web
+	bash tools/web/puppeteer.sh tools/web/photos.mjs $(WEB_BUILD) docs
 
 # A contact sheet of all 45 pictures with their names, for looking at them at once.
 artwork-sheet: build

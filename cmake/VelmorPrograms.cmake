@@ -135,6 +135,7 @@ set(VELMOR_WEB_PACKAGE_libjpeg libjpeg-turbo-2.1.5 libjpeg.a)
 set(VELMOR_WEB_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
 set(VELMOR_WEB_PACKAGE_fftw3f fftw-3.3.10 libfftw3f.a)
 set(VELMOR_WEB_PACKAGE_glu glu-9.0.2 libGLU.a)
+set(VELMOR_WEB_PACKAGES libjpeg libopenmpt fftw3f glu)
 
 # An imported target for a package built for the browser, made once per build.
 function(velmor_web_package_target package out)

@@ -56,6 +56,11 @@ state_of() {
 }
 
 
+# What a static host serves, all of it: at most 5 MB.
+bytes=$(find "$web" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+echo "browser_check: $web holds $(find "$web" -type f | wc -l) files, $bytes bytes"
+[ "$bytes" -le 5000000 ] || fail "$web holds $bytes bytes, more than 5 MB"
+
 serve "$web"
 page="http://127.0.0.1:$port/"
 

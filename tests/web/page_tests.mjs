@@ -1,42 +1,18 @@
 // The page as a viewer meets it, in headless Chromium driven by puppeteer-core:
 // the cover, the click that starts the show, the music running, Escape's fade
-// to the end, and no frames while the page is hidden.
+// to the end and a second showing, and no frames while the page is hidden.
 //
-//   VELMOR_WEB=build-web PUPPETEER_DIR=DIR node --test tests/web/page_tests.mjs
+//   tests/web/page_tests.sh BUILD_WEB
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { createRequire } from 'node:module';
-import fs from 'node:fs';
-import http from 'node:http';
-import path from 'node:path';
+import { serve, launch, playing as open, waitForState, frames, sleep } from
+  '../../tools/web/page.mjs';
 
-const web = path.resolve(process.env.VELMOR_WEB ?? 'build-web');
-const puppeteer = createRequire(path.join(process.env.PUPPETEER_DIR, 'node_modules') + '/')(
-  'puppeteer-core');
-
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-let server, origin, browser;
+let server, browser;
 
 before(async () => {
-  server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
-    const file = path.join(web, name === '/' ? 'index.html' : name);
-    if (!file.startsWith(web) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-      response.writeHead(404).end();
-      return;
-    }
-    const type = types[path.extname(file)] ?? 'application/octet-stream';
-    response.writeHead(200, { 'Content-Type': type });
-    fs.createReadStream(file).pipe(response);
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  origin = `http://127.0.0.1:${server.address().port}`;
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--enable-unsafe-swiftshader', '--autoplay-policy=no-user-gesture-required',
-      '--disable-background-networking', ...(process.getuid() === 0 ? ['--no-sandbox'] : [])],
-  });
+  server = await serve(process.env.VELMOR_WEB ?? 'build-web');
+  browser = await launch();
 });
 
 after(async () => {
@@ -44,28 +20,7 @@ after(async () => {
   server?.close();
 });
 
-// A page playing the show, with every console error and failed request kept.
-async function playing() {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 1024, height: 768, deviceScaleFactor: 1 });
-  const problems = [];
-  page.on('console', (m) => m.type() === 'error' && problems.push(m.text()));
-  page.on('pageerror', (e) => problems.push(String(e)));
-  page.on('requestfailed', (r) => problems.push(`failed: ${r.url()}`));
-  await page.goto(`${origin}/`, { waitUntil: 'load' });
-  await waitForState(page, 'waiting', 60);
-  await page.mouse.click(512, 384);
-  await waitForState(page, 'playing', 60);
-  return { page, problems };
-}
-
-async function waitForState(page, state, seconds) {
-  await page.waitForFunction((s) => document.body.dataset.state === s,
-    { timeout: seconds * 1000, polling: 20 }, state);
-}
-
-const frames = (page) => page.evaluate(() => window.velmorFrames());
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const playing = () => open(browser, server.origin);
 
 test('a click starts the show: frames are drawn and the music runs ahead of what is heard',
   async () => {
@@ -82,7 +37,7 @@ test('a click starts the show: frames are drawn and the music runs ahead of what
     await page.close();
   });
 
-test('Escape fades and ends the show within a second and a half', async () => {
+test('Escape fades and ends the show within a second and a half; it plays again', async () => {
   const { page, problems } = await playing();
   await sleep(1000);
   const pressed = Date.now();
@@ -92,6 +47,12 @@ test('Escape fades and ends the show within a second and a half', async () => {
   console.log(`Escape to ended: ${took} ms`);
   // The fade is one second; the rest is a slow frame or two of software WebGL.
   assert.ok(took >= 900 && took <= 1500, `ended ${took} ms after Escape`);
+  // Playing again starts a fresh program on the same page.
+  await page.click('#again');
+  await waitForState(page, 'playing', 60);
+  const again = await frames(page);
+  await sleep(2000);
+  assert.ok(await frames(page) > again, 'no frames after Play again');
   assert.deepEqual(problems, []);
   await page.close();
 });
