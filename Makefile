@@ -17,13 +17,14 @@ run: build
 # The whole suite twice: the normal build, then every program and test again
 # under AddressSanitizer, LeakSanitizer and UBSan (without the real-time runs
 # of the whole show, labelled `long`, the whole-show capture and the
-# resident-size test: docs/RELIABILITY.md says why), then short fuzzer runs.
+# resident-size test: docs/RELIABILITY.md says why), then short fuzzer runs,
+# then the browser build in headless Chromium.
 test:
 	@bash scripts/setup.sh --tests
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure
-	@$(MAKE) --no-print-directory test-sanitize test-fuzz
+	@$(MAKE) --no-print-directory test-sanitize test-fuzz web-check
 
 SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
@@ -71,6 +72,45 @@ fuzz: fuzz-build
 
 clean:
 	rm -rf $(BUILD)
+
+# The intro in a browser, built with Emscripten (in $(WEB_CMAKE)/) into
+# $(WEB_BUILD)/, the folder to publish: the page, velmor.js, velmor.wasm, the
+# module and the libraries' licences. The libraries are built for the browser
+# once, into a cache shared between checkouts (scripts/web-deps.sh).
+WEB_BUILD := build-web
+WEB_CMAKE := build-emscripten
+WEB_PORT := 8000
+.PHONY: web web-serve web-check web-screenshots
+web:
+	@bash scripts/setup.sh --web
+	@export NODE_PATH=/usr/share/nodejs; \
+	  deps=$$(bash scripts/web-deps.sh) || exit 1; \
+	  emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMOR_WEB_DEPS="$$deps" \
+	    -DVELMOR_WEB_PAGE="$(CURDIR)/$(WEB_BUILD)" >/dev/null && \
+	  cmake --build $(WEB_CMAKE) -j$(JOBS)
+
+# The page in headless Chromium (about two minutes): the cover, the still
+# hook's frame against the capture tool's, the page without its module; then,
+# driven by puppeteer-core, the show started by a click, the heard rows against
+# the audio clock, Escape's fade and a hidden page; last, the browser's mipmap
+# builder against the desktop's.
+web-check: web
+	@bash scripts/setup.sh --tests
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
+	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
+	bash tests/web/page_tests.sh $(WEB_BUILD)
+	bash tests/web/mipmap_check.sh
+
+web-serve: web
+	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
+	@cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The page in headless Chromium photographed as a viewer sees it: the cover, a
+# picture card and the end (docs/web_*.png), with its frame rate and the
+# sound's underruns over 30 s of the show (about a minute).
+web-screenshots: web
+	bash tools/web/puppeteer.sh tools/web/photos.mjs $(WEB_BUILD) docs
 
 # A contact sheet of all 45 pictures with their names, for looking at them at once.
 artwork-sheet: build

@@ -17,12 +17,14 @@
 #   sdl        the live one: SDL2 window, GL context, events, audio device
 #   offscreen  the capture one: EGL framebuffer, virtual clock, audio in step
 #   fake       the test double: records calls, fails on request
+#   web        the browser one (Emscripten): a canvas, WebGL through the
+#              legacy GL emulation, Web Audio, the page's clock
 #
 # velmor_add_program(<name>
 #   SOURCES <file>...        the program's own sources (its main, or tests)
 #   [ROOMS <room>...]        default: shell scene assets music (the whole show);
 #                            ROOMS with nothing after it: none
-#   [BACKEND sdl|offscreen|fake]  none: a program that makes no platform calls
+#   [BACKEND sdl|offscreen|fake|web]  none: a program that makes no platform calls
 #   [RESOURCES <library>]    the embedded pictures (default: velmor_resources
 #                            where that library exists, for programs with assets)
 #   [PROBE]                  the test build: ProbeLine writes its lines
@@ -32,14 +34,23 @@
 # The rooms call each other and the back end calls back into the shell, so the
 # libraries are linked as one group and their order never matters. The GL a
 # program links follows from its back end: the desktop's (GLX) for sdl, GLVND's
-# OpenGL for offscreen, OSMesa for fake (the tests make their own contexts).
+# OpenGL for offscreen, OSMesa for fake (the tests make their own contexts),
+# WebGL through Emscripten's legacy GL emulation for web.
+#
+# Under Emscripten the packages are not pkg-config's: each is a static library
+# built for the browser under VELMOR_WEB_DEPS (what scripts/web-deps.sh prints).
 
 # Every build of this code: C++20 without extensions, warnings on.
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_CXX_EXTENSIONS OFF)
 if(NOT CMAKE_BUILD_TYPE)
-  set(CMAKE_BUILD_TYPE RelWithDebInfo)
+  # In the browser debug information would be downloaded with the program.
+  if(EMSCRIPTEN)
+    set(CMAKE_BUILD_TYPE Release)
+  else()
+    set(CMAKE_BUILD_TYPE RelWithDebInfo)
+  endif()
 endif()
 add_compile_options(-Wall -Wextra)
 
@@ -62,8 +73,39 @@ set(VELMOR_ROOM_SOURCES_sdl
 set(VELMOR_ROOM_SOURCES_offscreen
   platform/offscreen/offscreen_platform.cpp platform/offscreen/offscreen_sink.cpp)
 set(VELMOR_ROOM_SOURCES_fake platform/fake/fake_platform.cpp)
+set(VELMOR_ROOM_SOURCES_web
+  platform/web/web_window.cpp platform/web/web_keys.cpp platform/web/web_gl.cpp
+  platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
+  platform/web/web_audio_clock.cpp platform/web/web_still.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
+
+# What a program on the web back end is linked with, beside its GL. The shell
+# keeps its own blocking loop: Sleep, WaitMessage and SwapBuffers give the
+# browser its turn through Asyncify; no wait happens below a call through a
+# pointer, so indirect calls are left uninstrumented, which keeps the
+# player's and the decoders' code as fast as without Asyncify. main and the
+# still hook are started by the page (MODULARIZE, no run on load), which also
+# puts the module into the file system (FS) before the show opens it.
+# libopenmpt is built with -fexceptions and catches its own exceptions inside
+# its C calls; the link needs it too for those catches to run. Our own code is
+# compiled without: a call made under a landing pad would go through a
+# JavaScript trampoline, which Asyncify cannot unwind. The link optimises for
+# size (the sources are compiled at -O3): the pictures and the module are 2.8
+# of the page's 5 MB, libopenmpt most of the code.
+set(VELMOR_WEB_LINK_OPTIONS
+  -Oz -fexceptions -sASYNCIFY=1 -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536
+  -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432 -sMODULARIZE=1 -sEXPORT_NAME=createVelmor
+  -sINVOKE_RUN=0 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1
+  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_pull,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position"
+  "-sEXPORTED_RUNTIME_METHODS=ccall,FS")
+# The OpenGL 1.1 calls that the web back end adapts to WebGL 1 on their way
+# out (platform/web/web_gl.cpp), in our code and in libGLU.a alike.
+set(VELMOR_WEB_GL_WRAPS
+  -Wl,--wrap=glTexImage2D -Wl,--wrap=glTexParameteri -Wl,--wrap=glGetIntegerv
+  -Wl,--wrap=glPixelStorei -Wl,--wrap=glBegin -Wl,--wrap=glEnd -Wl,--wrap=glColor3f
+  -Wl,--wrap=glColor4f -Wl,--wrap=glTexCoord2f -Wl,--wrap=glVertex2f -Wl,--wrap=glHint
+  -Wl,--wrap=glShadeModel)
 
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
 set(VELMOR_ROOM_NEEDS_music records)
@@ -72,12 +114,58 @@ set(VELMOR_ROOM_PACKAGES_artwork libjpeg freetype2)
 set(VELMOR_ROOM_PACKAGES_music libopenmpt fftw3f)
 set(VELMOR_ROOM_PACKAGES_sdl sdl2 x11)
 set(VELMOR_ROOM_PACKAGES_offscreen egl)
+if(EMSCRIPTEN)
+  # The scene includes the loaders' header and with it jpeglib.h, which the
+  # desktop finds among the system's headers and the browser build does not.
+  set(VELMOR_ROOM_PACKAGES_scene libjpeg)
+endif()
 
-find_package(PkgConfig REQUIRED)
-set(OpenGL_GL_PREFERENCE GLVND)
+if(EMSCRIPTEN)
+  set(VELMOR_WEB_DEPS "" CACHE PATH "the libraries built for the browser (scripts/web-deps.sh)")
+  # CMake knows no link groups for Emscripten; emcc takes the linker's own.
+  set(CMAKE_CXX_LINK_GROUP_USING_RESCAN "LINKER:--start-group" "LINKER:--end-group")
+  set(CMAKE_CXX_LINK_GROUP_USING_RESCAN_SUPPORTED TRUE)
+else()
+  find_package(PkgConfig REQUIRED)
+  set(OpenGL_GL_PREFERENCE GLVND)
+endif()
+
+# Where each package lives under VELMOR_WEB_DEPS: its folder and its library.
+set(VELMOR_WEB_PACKAGE_libjpeg libjpeg-turbo-2.1.5 libjpeg.a)
+set(VELMOR_WEB_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
+set(VELMOR_WEB_PACKAGE_fftw3f fftw-3.3.10 libfftw3f.a)
+set(VELMOR_WEB_PACKAGE_glu glu-9.0.2 libGLU.a)
+set(VELMOR_WEB_PACKAGES libjpeg libopenmpt fftw3f glu)
+
+# An imported target for a package built for the browser, made once per build.
+function(velmor_web_package_target package out)
+  if(NOT TARGET VelmorWeb::${package})
+    if(NOT DEFINED VELMOR_WEB_PACKAGE_${package})
+      message(FATAL_ERROR "velmor: no browser build of the package \"${package}\"")
+    endif()
+    list(GET VELMOR_WEB_PACKAGE_${package} 0 folder)
+    list(GET VELMOR_WEB_PACKAGE_${package} 1 library)
+    set(root "${VELMOR_WEB_DEPS}/${folder}")
+    if(NOT EXISTS "${root}/lib/${library}")
+      message(FATAL_ERROR "velmor: ${root}/lib/${library} is missing; build the browser's "
+                          "libraries with scripts/web-deps.sh and pass what it prints as "
+                          "-DVELMOR_WEB_DEPS=")
+    endif()
+    add_library(VelmorWeb::${package} STATIC IMPORTED GLOBAL)
+    set_target_properties(VelmorWeb::${package} PROPERTIES
+      IMPORTED_LOCATION "${root}/lib/${library}"
+      INTERFACE_INCLUDE_DIRECTORIES "${root}/include")
+  endif()
+  set(${out} VelmorWeb::${package} PARENT_SCOPE)
+endfunction()
 
 # An imported target for a pkg-config package, made once per build.
 function(velmor_package_target package out)
+  if(EMSCRIPTEN)
+    velmor_web_package_target(${package} imported)
+    set(${out} ${imported} PARENT_SCOPE)
+    return()
+  endif()
   string(MAKE_C_IDENTIFIER "VELMOR_PKG_${package}" prefix)
   if(NOT TARGET PkgConfig::${prefix})
     pkg_check_modules(${prefix} REQUIRED IMPORTED_TARGET GLOBAL ${package})
@@ -148,6 +236,11 @@ function(velmor_add_program name)
     elseif(ARG_BACKEND STREQUAL "offscreen")
       find_package(OpenGL REQUIRED COMPONENTS OpenGL)
       target_link_libraries(${name} PRIVATE OpenGL::OpenGL ${glu})
+    elseif(ARG_BACKEND STREQUAL "web")
+      # GL is the browser's, through Emscripten's emulation of OpenGL 1.1.
+      target_link_libraries(${name} PRIVATE ${glu})
+      target_link_options(${name} PRIVATE -sLEGACY_GL_EMULATION=1 -sGL_UNSAFE_OPTS=0
+        ${VELMOR_WEB_GL_WRAPS})
     else()
       velmor_package_target(osmesa osmesa)
       target_link_libraries(${name} PRIVATE ${osmesa} ${glu})
@@ -158,6 +251,9 @@ function(velmor_add_program name)
     target_link_libraries(${name} PRIVATE ${imported})
   endforeach()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(ARG_BACKEND STREQUAL "web")
+    target_link_options(${name} PRIVATE ${VELMOR_WEB_LINK_OPTIONS})
+  endif()
   if(ARG_TEST)
     find_package(GTest REQUIRED)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)

@@ -1,8 +1,8 @@
 // The Windows-shaped calls that the shell and the scene make, with their names,
 // types and constants, so that the shell and the scene are written once, as
-// Windows code, whichever back end runs them. Three back ends implement them
-// and one is chosen at link time: sdl/ (live window), offscreen/ (capture) and
-// fake/ (tests).
+// Windows code, whichever back end runs them. Four back ends implement them
+// and one is chosen at link time: sdl/ (live window), offscreen/ (capture),
+// fake/ (tests) and web/ (a browser's page, built with Emscripten).
 //
 // Contract shared by every back end:
 //  - single-threaded: every call is made on the main thread;

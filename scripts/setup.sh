@@ -9,11 +9,26 @@ build_pkgs=(g++ cmake make pkg-config libsdl2-dev libx11-dev libglu1-mesa-dev li
 test_pkgs=(xvfb xfonts-base xdotool x11-utils imagemagick openbox wmctrl openmpt123 xmp sox clang-14
   libclang-rt-14-dev libgl1-mesa-dri)
 run_pkgs=(ffmpeg)
+# The browser build: emcc, its Node, and the headless browser and npm its tests
+# drive; dpkg-dev and the archive keyring let scripts/web-deps.sh fetch Debian's
+# sources of the libraries it compiles.
+web_pkgs=(emscripten nodejs chromium dpkg-dev debian-archive-keyring)
 
-# --tests adds what the tests use; the capture tool (used where there is no
-# display, and by the tests) needs ffmpeg.
+# --tests adds what the tests use, --web what the browser build uses; the
+# capture tool (used where there is no display, and by the tests) needs ffmpeg.
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
-if [ "${1:-}" = "--tests" ]; then want+=("${test_pkgs[@]}"); fi
+for option in "$@"; do
+  case "$option" in
+    --tests) want+=("${test_pkgs[@]}") ;;
+    # A Node packaged outside Debian (NodeSource's) carries its own npm and
+    # conflicts with Debian's npm package, so npm is wanted only when absent.
+    --web)
+      want+=("${web_pkgs[@]}")
+      command -v npm >/dev/null || want+=(npm)
+      ;;
+    *) echo "setup: unknown option $option (known: --tests, --web)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${want[@]}"; do

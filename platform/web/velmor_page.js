@@ -1,0 +1,189 @@
+// The page around the show: the cover whose click starts it (a browser lets
+// sound start only from a gesture), the full-screen control, the messages,
+// the end, and the test hook ?at=SECONDS&fps=N.
+//
+// document.body.dataset.state tells where the page stands: loading, waiting
+// (the cover), playing, ended, error (a message is shown); with the test hook
+// rendering, then still (the frame shown at SECONDS is on the canvas) or error.
+'use strict';
+
+(function () {
+  const musicFile = 'torva_velmor2.it';
+  const body = document.body;
+  const stage = document.getElementById('stage');
+  const cover = document.getElementById('cover');
+  const coverHint = document.getElementById('cover-hint');
+  const message = document.getElementById('message');
+  const endedText = document.getElementById('ended-text');
+  let canvas = document.getElementById('canvas');
+
+  // The program compiled once; every showing gets an instance of its own, so
+  // that it starts from its first frame with nothing left of the last one.
+  let compiled = null;
+  let music = null;
+  let current = null;
+  let currentAudio = null;
+
+  function setState(state) {
+    body.dataset.state = state;
+  }
+
+  function showMessage(text) {
+    message.textContent += (message.textContent ? '\n' : '') + text;
+  }
+
+  async function fetchMusic() {
+    try {
+      const response = await fetch(musicFile);
+      return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
+    } catch (e) {
+      return null;
+    }
+  }
+
+  async function compile() {
+    const response = fetch('velmor.wasm');
+    if (WebAssembly.compileStreaming) {
+      try {
+        return await WebAssembly.compileStreaming(response);
+      } catch (e) {
+        // A server that names another type for .wasm: compile from the bytes.
+      }
+    }
+    return WebAssembly.compile(await (await fetch('velmor.wasm')).arrayBuffer());
+  }
+
+  // A fresh canvas for each instance: a WebGL context stays with its canvas.
+  function freshCanvas() {
+    const next = canvas.cloneNode(false);
+    canvas.replaceWith(next);
+    canvas = next;
+    return next;
+  }
+
+  // The program's standard error goes to the console; its own lines, which
+  // say what it could not do, are shown on the page too, as on a terminal.
+  function instantiate(audioContext) {
+    return createVelmor({
+      canvas: freshCanvas(),
+      velmorAudioContext: audioContext,
+      velmorMessage: (caption, text) => showMessage(caption + ': ' + text),
+      print: (line) => console.log(line),
+      printErr: (line) => {
+        // The GL emulation announces itself on standard error at every start;
+        // that is a notice, and a console error must mean something went wrong.
+        if (line.startsWith('WARNING: using emscripten GL')) console.warn(line);
+        else console.error(line);
+        if (line.startsWith('velmor')) showMessage(line);
+      },
+      onAbort: (what) => fail('The show stopped: ' + what),
+      instantiateWasm: (imports, receive) => {
+        WebAssembly.instantiate(compiled, imports).then((instance) => receive(instance, compiled),
+                                                        (e) => fail('Cannot start: ' + e));
+        return {};
+      },
+    }).then((instance) => {
+      if (music) instance.FS.writeFile(musicFile, music);
+      current = instance;
+      return instance;
+    });
+  }
+
+  function fail(text) {
+    showMessage(text);
+    endedText.textContent = 'The show could not go on.';
+    setState('error');
+  }
+
+  async function play() {
+    if (body.dataset.state !== 'waiting' && body.dataset.state !== 'ended' &&
+        body.dataset.state !== 'error')
+      return;
+    message.textContent = '';
+    // Made and resumed inside the gesture, or the browser keeps it silent.
+    let audioContext = null;
+    try {
+      audioContext = new AudioContext({sampleRate: 44100});
+      audioContext.resume();
+    } catch (e) {
+      console.error('velmor: no AudioContext: ' + e);
+    }
+    currentAudio = audioContext;
+    setState('playing');
+    try {
+      const instance = await instantiate(audioContext);
+      const status = await instance.ccall('main', 'number', ['number', 'number'], [0, 0],
+                                          {async: true});
+      if (audioContext) audioContext.close();
+      if (status === 0) {
+        endedText.textContent = 'The show is over.';
+        setState('ended');
+      } else {
+        fail('The show ended with status ' + status + '.');
+      }
+    } catch (e) {
+      if (audioContext) audioContext.close();
+      fail('The show stopped: ' + e);
+    }
+  }
+
+  async function still(at, fps) {
+    setState('rendering');
+    try {
+      const instance = await instantiate(null);
+      const status = await instance.ccall('velmor_still', 'number', ['number', 'number'],
+                                          [at, fps], {async: true});
+      if (status === 0)
+        setState('still');
+      else
+        fail('No still at ' + at + ' s, ' + fps + ' fps.');
+    } catch (e) {
+      fail('The still stopped: ' + e);
+    }
+  }
+
+  function toggleFullScreen() {
+    if (document.fullscreenElement)
+      document.exitFullscreen();
+    else if (stage.requestFullscreen)
+      stage.requestFullscreen().catch((e) => console.error('velmor: no full screen: ' + e));
+  }
+
+  // Measurements for whoever drives the page.
+  window.velmorUnderruns = () => (current ? current._velmor_underruns() : 0);
+  window.velmorAudioAheadMs = () => (current ? current._velmor_audio_ahead_ms() : 0);
+  window.velmorFrames = () => (current ? current._velmor_frames() : 0);
+  // The order and row being heard with the audio clock's time, read together.
+  window.velmorHeard = () => ({
+    position: current ? current._velmor_heard_position() : -1,
+    time: currentAudio ? currentAudio.currentTime : 0,
+    running: currentAudio ? currentAudio.state === 'running' : false,
+  });
+
+  document.getElementById('fullscreen').addEventListener('click', (e) => {
+    toggleFullScreen();
+    e.currentTarget.blur();
+  });
+  document.addEventListener('keydown', (e) => {
+    if (e.code === 'KeyF' && !e.repeat && !e.altKey && !e.ctrlKey && !e.metaKey)
+      toggleFullScreen();
+    else if ((e.code === 'Enter' || e.code === 'Space') && body.dataset.state === 'waiting')
+      play();
+  });
+  cover.addEventListener('click', play);
+  document.getElementById('again').addEventListener('click', play);
+
+  const params = new URLSearchParams(location.search);
+  const startup = Promise.all([compile(), fetchMusic()]).then(([c, m]) => {
+    compiled = c;
+    music = m;
+  });
+  startup.then(() => {
+    if (params.has('at')) {
+      still(Number(params.get('at')), Number(params.get('fps') || 60));
+    } else {
+      coverHint.textContent = 'Click to start';
+      setState('waiting');
+    }
+  }, (e) => fail('Cannot load the program: ' + e));
+})();

@@ -1,0 +1,30 @@
+// State shared between the files of the browser back end. The page decides how
+// the show runs before any of it starts: live (the shell's own loop, the
+// browser's clock, Web Audio) or still (a virtual clock moved frame by frame,
+// the music rendered in step with the frames and never played).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Whether the virtual clock drives time and the sink (the still mode).
+bool WebVirtualTime();
+void WebSetVirtualTime(bool on);
+
+// The virtual clock, in audio frames since the show began.
+int64_t WebVirtualNow();
+void WebSetVirtualNow(int64_t frames);
+
+// The frame the still mode says is being heard.
+void WebSinkSetHeard(uint64_t frame);
+
+// Whether the GL context keeps its drawing buffer after it is shown, so that
+// the page can read the last frame back (the still mode asks for it).
+void WebPreserveDrawing(bool on);
+
+// Gives the browser its turn: once per frame from SwapBuffers, and while the
+// program sleeps or waits. Implemented with Asyncify; the page's audio, input
+// and drawing go on meanwhile.
+void WebYieldToNextFrame();
+void WebYieldFor(double milliseconds);
