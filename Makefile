@@ -85,7 +85,7 @@ web:
 	@bash scripts/setup.sh --web
 	@export NODE_PATH=/usr/share/nodejs; \
 	  deps=$$(bash scripts/web-deps.sh) || exit 1; \
-	  emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMOR_WEB_DEPS="$$deps" \
+	  emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$$deps" \
 	    -DVELMOR_WEB_PAGE="$(CURDIR)/$(WEB_BUILD)" >/dev/null && \
 	  cmake --build $(WEB_CMAKE) -j$(JOBS)
 
@@ -105,6 +105,19 @@ web-check: web
 web-serve: web
 	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
 	@cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The intro for Windows, cross-built with MinGW-w64 into $(WIN_BUILD)/:
+# velmor.exe, one static program, and velmor-for-torva.zip, what is given.
+# The libraries are cross-built once, into the same cache as the browser's.
+WIN_BUILD := build-win
+.PHONY: windows windows-check
+windows:
+	@bash scripts/setup.sh --windows
+	@deps=$$(bash scripts/third-party.sh windows) || exit 1; \
+	  cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	    -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$$deps" >/dev/null && \
+	  cmake --build $(WIN_BUILD) -j$(JOBS)
+	@echo "windows: $(WIN_BUILD)/velmor.exe, $(WIN_BUILD)/velmor-for-torva.zip"
 
 # The page in headless Chromium photographed as a viewer sees it: the cover, a
 # picture card and the end (docs/web_*.png), with its frame rate and the
