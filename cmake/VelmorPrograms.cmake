@@ -114,8 +114,9 @@ set(VELMOR_WEB_GL_WRAPS
 
 # What a program on the win32 back end is linked with: everything but the
 # system's own DLLs inside the one .exe (no MinGW runtime DLLs to carry
-# beside it), and a window program, which opens no console.
-set(VELMOR_WIN32_LINK_OPTIONS -static -mwindows)
+# beside it), and a window program, which opens no console. The C runtime,
+# linked last, calls the shell's WinMain, so it is asked for up front.
+set(VELMOR_WIN32_LINK_OPTIONS -static -s -mwindows -Wl,--undefined=WinMain)
 
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
 set(VELMOR_ROOM_NEEDS_music records)
