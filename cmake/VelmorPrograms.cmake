@@ -38,7 +38,7 @@
 # WebGL through Emscripten's legacy GL emulation for web.
 #
 # Under Emscripten the packages are not pkg-config's: each is a static library
-# built for the browser under VELMOR_WEB_DEPS (what scripts/web-deps.sh prints).
+# built for the browser under VELMOR_WEB_DEPS (what scripts/third-party.sh web prints).
 
 # Every build of this code: C++20 without extensions, warnings on.
 set(CMAKE_CXX_STANDARD 20)
@@ -121,7 +121,8 @@ if(EMSCRIPTEN)
 endif()
 
 if(EMSCRIPTEN)
-  set(VELMOR_WEB_DEPS "" CACHE PATH "the libraries built for the browser (scripts/web-deps.sh)")
+  set(VELMOR_WEB_DEPS "" CACHE PATH
+      "the libraries built for the browser (scripts/third-party.sh web)")
   # CMake knows no link groups for Emscripten; emcc takes the linker's own.
   set(CMAKE_CXX_LINK_GROUP_USING_RESCAN "LINKER:--start-group" "LINKER:--end-group")
   set(CMAKE_CXX_LINK_GROUP_USING_RESCAN_SUPPORTED TRUE)
@@ -148,7 +149,7 @@ function(velmor_web_package_target package out)
     set(root "${VELMOR_WEB_DEPS}/${folder}")
     if(NOT EXISTS "${root}/lib/${library}")
       message(FATAL_ERROR "velmor: ${root}/lib/${library} is missing; build the browser's "
-                          "libraries with scripts/web-deps.sh and pass what it prints as "
+                          "libraries with scripts/third-party.sh web and pass what it prints as "
                           "-DVELMOR_WEB_DEPS=")
     endif()
     add_library(VelmorWeb::${package} STATIC IMPORTED GLOBAL)
