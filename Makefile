@@ -76,7 +76,7 @@ clean:
 # The intro in a browser, built with Emscripten (in $(WEB_CMAKE)/) into
 # $(WEB_BUILD)/, the folder to publish: the page, velmor.js, velmor.wasm, the
 # module and the libraries' licences. The libraries are built for the browser
-# once, into a cache shared between checkouts (scripts/web-deps.sh).
+# once, into a cache shared between checkouts (scripts/third-party.sh web).
 WEB_BUILD := build-web
 WEB_CMAKE := build-emscripten
 WEB_PORT := 8000
@@ -84,7 +84,7 @@ WEB_PORT := 8000
 web:
 	@bash scripts/setup.sh --web
 	@export NODE_PATH=/usr/share/nodejs; \
-	  deps=$$(bash scripts/web-deps.sh) || exit 1; \
+	  deps=$$(bash scripts/third-party.sh web) || exit 1; \
 	  emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$$deps" \
 	    -DVELMOR_WEB_PAGE="$(CURDIR)/$(WEB_BUILD)" >/dev/null && \
 	  cmake --build $(WEB_CMAKE) -j$(JOBS)

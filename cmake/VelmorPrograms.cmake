@@ -41,8 +41,8 @@
 # and glu32 for win32.
 #
 # Cross-built (Emscripten, MinGW-w64), the packages are not pkg-config's: each
-# is a static library built for the target under VELMOR_DEPS (the folder the
-# third-party build prints).
+# is a static library built for the target under VELMOR_DEPS (the folder that
+# scripts/third-party.sh prints).
 
 # Every build of this code: C++20 without extensions, warnings on.
 set(CMAKE_CXX_STANDARD 20)
