@@ -311,5 +311,5 @@ void Sleep(DWORD milliseconds);
 
 // The program's own message: switch between windowed and full screen. A back
 // end posts it when asked from outside the program (on Linux, SIGUSR1); on
-// Windows another program posts it to the window (tools/windows/toggle.cpp).
+// Windows another program posts it to the window (tests/windows/post_toggle.cpp).
 constexpr UINT WM_TOGGLEFULLSCREEN = WM_USER + 1;
