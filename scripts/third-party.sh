@@ -36,6 +36,7 @@ case "$target" in
 esac
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+toolchain="$here/../cmake/mingw-w64.cmake"
 root="${VELMOR_CACHE:-$HOME/.cache/velmor}/$target"
 jobs=$(nproc)
 work=""
@@ -129,11 +130,8 @@ unpack() {
 web_libopenmpt() {
   local dest=$1
   cd "$src"
-  CFLAGS="-O2" CXXFLAGS="-O2 -fexceptions" emconfigure ./configure --host=i686-pc-linux-gnu \
-    --prefix="$dest" --disable-shared --enable-static --disable-openmpt123 --disable-examples \
-    --disable-tests --disable-doxygen-doc --without-zlib --without-mpg123 --without-ogg \
-    --without-vorbis --without-vorbisfile --without-portaudio --without-portaudiocpp \
-    --without-pulseaudio --without-sndfile --without-flac
+  configure_libopenmpt "$dest" env CFLAGS="-O2" CXXFLAGS="-O2 -fexceptions" \
+    emconfigure ./configure --host=i686-pc-linux-gnu
   emmake make -j"$jobs"
   emmake make install-nobase_includeHEADERS
   mkdir -p "$dest/lib" "$dest/licence"
@@ -168,6 +166,18 @@ web_fftw() {
   cp COPYING COPYRIGHT "$dest/licence/"
 }
 
+# Runs the configure command given after `dest` with the options every build
+# of libopenmpt shares: static, no player, examples or tests, no optional
+# codecs.
+configure_libopenmpt() {
+  local dest=$1
+  shift
+  "$@" --prefix="$dest" --disable-shared --enable-static --disable-openmpt123 --disable-examples \
+    --disable-tests --disable-doxygen-doc --without-zlib --without-mpg123 --without-ogg \
+    --without-vorbis --without-vorbisfile --without-portaudio --without-portaudiocpp \
+    --without-pulseaudio --without-sndfile --without-flac
+}
+
 # Only the mipmap builder: Emscripten's GL emulation brings its own matrix
 # helpers (gluOrtho2D and friends), which the rest of libutil would shadow.
 # Its pixel-store calls go through web-glu-pixel-store.c (why: see there). The
@@ -196,12 +206,9 @@ web_glu() {
 windows_libopenmpt() {
   local dest=$1
   cd "$src"
-  CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix CFLAGS="-O2" CXXFLAGS="-O2" \
-    ./configure --host=x86_64-w64-mingw32 \
-    --prefix="$dest" --disable-shared --enable-static --disable-openmpt123 --disable-examples \
-    --disable-tests --disable-doxygen-doc --without-zlib --without-mpg123 --without-ogg \
-    --without-vorbis --without-vorbisfile --without-portaudio --without-portaudiocpp \
-    --without-pulseaudio --without-sndfile --without-flac
+  configure_libopenmpt "$dest" env CC=x86_64-w64-mingw32-gcc-posix \
+    CXX=x86_64-w64-mingw32-g++-posix CFLAGS="-O2" CXXFLAGS="-O2" \
+    ./configure --host=x86_64-w64-mingw32
   make -j"$jobs"
   make install-nobase_includeHEADERS install-pkgconfigDATA
   mkdir -p "$dest/lib" "$dest/licence"
@@ -216,18 +223,7 @@ windows_libjpeg_turbo() {
   local dest=$1
   mkdir -p "$src/build"
   cd "$src/build"
-  cat >mingw-w64.cmake <<'EOF'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-EOF
-  cmake .. -DCMAKE_TOOLCHAIN_FILE=mingw-w64.cmake -DCMAKE_INSTALL_PREFIX="$dest" \
+  cmake .. -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$dest" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="-O2" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" \
     -DENABLE_SHARED=OFF -DWITH_SIMD=0 -DWITH_TURBOJPEG=OFF
   make -j"$jobs" jpeg-static
@@ -300,14 +296,16 @@ ensure() {
 
 case "$target" in
   web)
-    ensure libopenmpt 0.6.9 libopenmpt web_libopenmpt "about 2 minutes"
+    ensure libopenmpt 0.6.9 libopenmpt web_libopenmpt "about 2 minutes" \
+      <(declare -f configure_libopenmpt)
     ensure libjpeg-turbo 2.1.5 libjpeg-turbo web_libjpeg_turbo "about 15 seconds"
     ensure fftw 3.3.10 fftw3 web_fftw "about 2 minutes"
     ensure glu 9.0.2 libglu web_glu "a few seconds" "$here/web-glu-pixel-store.c"
     ;;
   windows)
-    ensure libopenmpt 0.6.9 libopenmpt windows_libopenmpt "about 3 minutes"
-    ensure libjpeg-turbo 2.1.5 libjpeg-turbo windows_libjpeg_turbo "about 15 seconds"
+    ensure libopenmpt 0.6.9 libopenmpt windows_libopenmpt "about 3 minutes" \
+      <(declare -f configure_libopenmpt)
+    ensure libjpeg-turbo 2.1.5 libjpeg-turbo windows_libjpeg_turbo "about 15 seconds" "$toolchain"
     ensure fftw 3.3.10 fftw3 windows_fftw "about 2 minutes"
     ;;
 esac
