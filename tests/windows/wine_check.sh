@@ -2,8 +2,8 @@
 # The Windows build as a viewer meets it, under Wine in a virtual X server:
 #  - velmor.exe imports system DLLs only;
 #  - on an 800x600 screen with a real-time sound device (a PulseAudio null
-#    sink): one 800x600 window titled "Velmor for Torva" and no box, a card
-#    on the screen at 7 s, the full-screen toggle (message 1025, posted by
+#    sink): one 800x600 window titled "Velmor for Torva" and no box, the
+#    first card on the screen, the full-screen toggle (message 1025, posted by
 #    velmor-toggle.exe) re-creating the window while the show goes on, and
 #    Escape ending it with status 0 within 1.6 s;
 #  - on a 1024x768 screen: the box saying the mode switch failed, then the
@@ -15,8 +15,8 @@
 #   tests/windows/wine_check.sh BUILD_WIN BARE_FRAME.png [SCREENSHOT.png]
 #
 # BARE_FRAME.png is the capture tool's frame at 0.5 s, before any card; the
-# screen at 7 s must differ from it. SCREENSHOT.png, when given, keeps the
-# screen at 7 s. About two minutes.
+# screen with the first card must differ from it. SCREENSHOT.png, when given,
+# keeps that screen. About a minute.
 set -euo pipefail
 
 build=${1:?usage: wine_check.sh BUILD_WIN BARE_FRAME.png [SCREENSHOT.png]}
@@ -153,19 +153,25 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 [ -z "$(window_of Error 1)" ] && [ -z "$(boxes)" ] ||
   fail "a box appeared on an 800x600 screen: $(boxes)"
 
-sleep "$(python3 -c "print(max(0, 7 - ($(now) - $started)))")"
-import -window root "$work/at7.png"
-[ -z "$keep" ] || cp "$work/at7.png" "$keep"
-# The card's text lies across the middle of the screen: there, the frame
-# with the card differs from the bare one by 27 levels on average (measured),
-# and two bare frames not at all.
-difference=$(python3 "$here/../frame_difference.py" --crop 400x200+200+200 "$work/at7.png" "$bare")
-say "the middle of the screen at 7 s against the bare background: $difference"
-python3 - "$difference" <<'EOF' || fail "no card on the screen at 7 s"
-import sys
-means = [float(x) for x in sys.argv[1].split()[1:4]]
-sys.exit(0 if min(means) >= 10 else 1)
-EOF
+# The first card, the dedication, comes at 3.8 s of the show and stays past
+# 10 s; its text lies across the middle of the screen. There, the frame with
+# it differs from the bare one by 20 to 27 levels on average (measured), and
+# two bare frames not at all. Wine's start-up (3 to 11 s to the first frame
+# here) decides when the show's 7 s falls, so the screen is looked at every
+# half second until the card is there.
+card_seen() {
+  python3 -c "import sys; sys.exit(0 if min(map(float, '$1'.split()[1:4])) >= 10 else 1)"
+}
+for _ in $(seq 60); do
+  sleep 0.5
+  import -window root "$work/card.png"
+  difference=$(python3 "$here/../frame_difference.py" --crop 400x200+200+200 "$work/card.png" "$bare")
+  card_seen "$difference" && break
+done
+say "the middle of the screen $(elapsed "$started") s after the start, against the bare" \
+  "background: $difference"
+card_seen "$difference" || fail "no card on the screen in 60 looks, half a second apart"
+[ -z "$keep" ] || cp "$work/card.png" "$keep"
 
 # The toggle: another program posts 1025; the window is made again in the
 # other mode, and the show goes on in it.
@@ -183,7 +189,10 @@ import -window root "$work/toggled-1.png"
 sleep 1
 import -window root "$work/toggled-2.png"
 moving=$(python3 "$here/../frame_difference.py" "$work/toggled-1.png" "$work/toggled-2.png")
-python3 -c "import sys; sys.exit(0 if max(map(float, '$moving'.split()[1:4])) > 0.5 else 1)" ||
+# Frames are being drawn when two screens a second apart differ: the film
+# grain alone moves pixels by 34 to 38 levels where the cards hold still
+# (measured), and a stopped show leaves the very same picture.
+python3 -c "import sys; sys.exit(0 if max(map(int, '$moving'.split()[5:8])) >= 8 else 1)" ||
   fail "the show stood still after the toggle ($moving)"
 say "the toggle made a new window; the show goes on ($moving a second apart)"
 
