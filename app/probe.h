@@ -3,5 +3,7 @@
 // build links app/probe_silent.cpp, where the call does nothing.
 #pragma once
 
+#include "app/printf_format.h"
+
 // One line, "probe: " and then `format` filled in as by printf.
-[[gnu::format(printf, 1, 2)]] void ProbeLine(const char *format, ...);
+VELMOR_PRINTF_FORMAT(1, 2) void ProbeLine(const char *format, ...);

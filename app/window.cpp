@@ -58,8 +58,9 @@ void FillAppRecords(AppInfo *app, AppWindow *window, KeyTable *keys, int32_t ful
 
 int32_t RegisterWindowClass(AppInfo *app) {
   WNDCLASSEXA windowClass{};
-  // The record's size in the 32-bit Windows layout; the layer does not check it.
-  windowClass.cbSize = 48;
+  // Windows refuses a class record whose size is not that of its own layout
+  // (80 bytes on 64-bit Windows, 48 on 32-bit).
+  windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
   windowClass.lpfnWndProc = WindowProcedure;
   windowClass.cbClsExtra = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/printf_format.h"
 #include "assets/asset_alloc.h"
 #include "assets/resources.h"
 
@@ -17,7 +18,7 @@ constexpr uint8_t topRowFirst = 0x20; // image descriptor, bit 5
 char failure[160] = "";
 
 // Records why the load is refused, for TgaLoadFailure, and gives the refusal.
-[[gnu::format(printf, 1, 2)]] uint8_t Refuse(const char *format, ...) {
+VELMOR_PRINTF_FORMAT(1, 2) uint8_t Refuse(const char *format, ...) {
   va_list arguments;
   va_start(arguments, format);
   std::vsnprintf(failure, sizeof failure, format, arguments);

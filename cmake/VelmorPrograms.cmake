@@ -19,12 +19,14 @@
 #   fake       the test double: records calls, fails on request
 #   web        the browser one (Emscripten): a canvas, WebGL through the
 #              legacy GL emulation, Web Audio, the page's clock
+#   win32      Windows itself (MinGW-w64): the calls are Windows' own and the
+#              back end is only its sound sink, waveOut; no core
 #
 # velmor_add_program(<name>
 #   SOURCES <file>...        the program's own sources (its main, or tests)
 #   [ROOMS <room>...]        default: shell scene assets music (the whole show);
 #                            ROOMS with nothing after it: none
-#   [BACKEND sdl|offscreen|fake|web]  none: a program that makes no platform calls
+#   [BACKEND sdl|offscreen|fake|web|win32]  none: a program that makes no platform calls
 #   [RESOURCES <library>]    the embedded pictures (default: velmor_resources
 #                            where that library exists, for programs with assets)
 #   [PROBE]                  the test build: ProbeLine writes its lines
@@ -35,10 +37,12 @@
 # libraries are linked as one group and their order never matters. The GL a
 # program links follows from its back end: the desktop's (GLX) for sdl, GLVND's
 # OpenGL for offscreen, OSMesa for fake (the tests make their own contexts),
-# WebGL through Emscripten's legacy GL emulation for web.
+# WebGL through Emscripten's legacy GL emulation for web, Windows' opengl32
+# and glu32 for win32.
 #
-# Under Emscripten the packages are not pkg-config's: each is a static library
-# built for the browser under VELMOR_WEB_DEPS (what scripts/web-deps.sh prints).
+# Cross-built (Emscripten, MinGW-w64), the packages are not pkg-config's: each
+# is a static library built for the target under VELMOR_DEPS (the folder that
+# scripts/third-party.sh prints).
 
 # Every build of this code: C++20 without extensions, warnings on.
 set(CMAKE_CXX_STANDARD 20)
@@ -77,6 +81,7 @@ set(VELMOR_ROOM_SOURCES_web
   platform/web/web_window.cpp platform/web/web_keys.cpp platform/web/web_gl.cpp
   platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
   platform/web/web_audio_clock.cpp platform/web/web_still.cpp)
+set(VELMOR_ROOM_SOURCES_win32 platform/win32/waveout_sink.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
 
@@ -107,6 +112,12 @@ set(VELMOR_WEB_GL_WRAPS
   -Wl,--wrap=glColor4f -Wl,--wrap=glTexCoord2f -Wl,--wrap=glVertex2f -Wl,--wrap=glHint
   -Wl,--wrap=glShadeModel)
 
+# What a program on the win32 back end is linked with: everything but the
+# system's own DLLs inside the one .exe (no MinGW runtime DLLs to carry
+# beside it), and a window program, which opens no console. The C runtime,
+# linked last, calls the shell's WinMain, so it is asked for up front.
+set(VELMOR_WIN32_LINK_OPTIONS -static -s -mwindows -Wl,--undefined=WinMain)
+
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
 set(VELMOR_ROOM_NEEDS_music records)
 set(VELMOR_ROOM_PACKAGES_assets libjpeg)
@@ -114,55 +125,65 @@ set(VELMOR_ROOM_PACKAGES_artwork libjpeg freetype2)
 set(VELMOR_ROOM_PACKAGES_music libopenmpt fftw3f)
 set(VELMOR_ROOM_PACKAGES_sdl sdl2 x11)
 set(VELMOR_ROOM_PACKAGES_offscreen egl)
-if(EMSCRIPTEN)
+if(CMAKE_CROSSCOMPILING)
   # The scene includes the loaders' header and with it jpeglib.h, which the
-  # desktop finds among the system's headers and the browser build does not.
+  # desktop finds among the system's headers and a cross build does not.
   set(VELMOR_ROOM_PACKAGES_scene libjpeg)
 endif()
 
-if(EMSCRIPTEN)
-  set(VELMOR_WEB_DEPS "" CACHE PATH "the libraries built for the browser (scripts/web-deps.sh)")
-  # CMake knows no link groups for Emscripten; emcc takes the linker's own.
+if(CMAKE_CROSSCOMPILING)
+  set(VELMOR_DEPS "" CACHE PATH "the third-party libraries built for the target")
+  # CMake knows no link groups here; the linkers take their own.
   set(CMAKE_CXX_LINK_GROUP_USING_RESCAN "LINKER:--start-group" "LINKER:--end-group")
   set(CMAKE_CXX_LINK_GROUP_USING_RESCAN_SUPPORTED TRUE)
 else()
   find_package(PkgConfig REQUIRED)
   set(OpenGL_GL_PREFERENCE GLVND)
 endif()
+if(WIN32)
+  # GL's headers include <windows.h> themselves, so the lean set is chosen
+  # for every file: the full one brings RPC's `boolean`, which clashes with
+  # libjpeg's. printf's C99 formats (%zu) come from MinGW's own stdio.
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX __USE_MINGW_ANSI_STDIO=1)
+endif()
 
-# Where each package lives under VELMOR_WEB_DEPS: its folder and its library.
-set(VELMOR_WEB_PACKAGE_libjpeg libjpeg-turbo-2.1.5 libjpeg.a)
-set(VELMOR_WEB_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
-set(VELMOR_WEB_PACKAGE_fftw3f fftw-3.3.10 libfftw3f.a)
-set(VELMOR_WEB_PACKAGE_glu glu-9.0.2 libGLU.a)
-set(VELMOR_WEB_PACKAGES libjpeg libopenmpt fftw3f glu)
+# Where each package lives under VELMOR_DEPS: its folder and its library.
+# Windows has GLU of its own (glu32).
+set(VELMOR_BUILT_PACKAGE_libjpeg libjpeg-turbo-2.1.5 libjpeg.a)
+set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
+set(VELMOR_BUILT_PACKAGE_fftw3f fftw-3.3.10 libfftw3f.a)
+set(VELMOR_BUILT_PACKAGES libjpeg libopenmpt fftw3f)
+if(EMSCRIPTEN)
+  set(VELMOR_BUILT_PACKAGE_glu glu-9.0.2 libGLU.a)
+  list(APPEND VELMOR_BUILT_PACKAGES glu)
+endif()
 
-# An imported target for a package built for the browser, made once per build.
-function(velmor_web_package_target package out)
-  if(NOT TARGET VelmorWeb::${package})
-    if(NOT DEFINED VELMOR_WEB_PACKAGE_${package})
-      message(FATAL_ERROR "velmor: no browser build of the package \"${package}\"")
+# An imported target for a package built for the target, made once per build.
+function(velmor_built_package_target package out)
+  if(NOT TARGET VelmorBuilt::${package})
+    if(NOT DEFINED VELMOR_BUILT_PACKAGE_${package})
+      message(FATAL_ERROR "velmor: no build of the package \"${package}\" for ${CMAKE_SYSTEM_NAME}")
     endif()
-    list(GET VELMOR_WEB_PACKAGE_${package} 0 folder)
-    list(GET VELMOR_WEB_PACKAGE_${package} 1 library)
-    set(root "${VELMOR_WEB_DEPS}/${folder}")
+    list(GET VELMOR_BUILT_PACKAGE_${package} 0 folder)
+    list(GET VELMOR_BUILT_PACKAGE_${package} 1 library)
+    set(root "${VELMOR_DEPS}/${folder}")
     if(NOT EXISTS "${root}/lib/${library}")
-      message(FATAL_ERROR "velmor: ${root}/lib/${library} is missing; build the browser's "
-                          "libraries with scripts/web-deps.sh and pass what it prints as "
-                          "-DVELMOR_WEB_DEPS=")
+      message(FATAL_ERROR "velmor: ${root}/lib/${library} is missing; build the libraries "
+                          "with scripts/third-party.sh and pass what it prints as -DVELMOR_DEPS=")
     endif()
-    add_library(VelmorWeb::${package} STATIC IMPORTED GLOBAL)
-    set_target_properties(VelmorWeb::${package} PROPERTIES
+    add_library(VelmorBuilt::${package} STATIC IMPORTED GLOBAL)
+    set_target_properties(VelmorBuilt::${package} PROPERTIES
       IMPORTED_LOCATION "${root}/lib/${library}"
       INTERFACE_INCLUDE_DIRECTORIES "${root}/include")
   endif()
-  set(${out} VelmorWeb::${package} PARENT_SCOPE)
+  set(${out} VelmorBuilt::${package} PARENT_SCOPE)
 endfunction()
 
-# An imported target for a pkg-config package, made once per build.
+# An imported target for a pkg-config package (or, cross-built, one of
+# VELMOR_DEPS), made once per build.
 function(velmor_package_target package out)
-  if(EMSCRIPTEN)
-    velmor_web_package_target(${package} imported)
+  if(CMAKE_CROSSCOMPILING)
+    velmor_built_package_target(${package} imported)
     set(${out} ${imported} PARENT_SCOPE)
     return()
   endif()
@@ -205,7 +226,9 @@ function(velmor_add_program name)
   target_compile_definitions(${name} PRIVATE ${ARG_DEFINES})
 
   set(group ${ARG_ROOMS})
-  if(ARG_BACKEND)
+  if(ARG_BACKEND STREQUAL "win32")
+    list(APPEND group win32)
+  elseif(ARG_BACKEND)
     list(APPEND group ${ARG_BACKEND} core)
   endif()
   if(ARG_PROBE)
@@ -221,14 +244,21 @@ function(velmor_add_program name)
   if(NOT ARG_RESOURCES AND "assets" IN_LIST ARG_ROOMS AND TARGET velmor_resources)
     set(ARG_RESOURCES velmor_resources)
   endif()
-  list(APPEND libraries ${ARG_RESOURCES})
+  # Windows resources are a source of the program itself, not an archive.
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE ${ARG_RESOURCES})
+  else()
+    list(APPEND libraries ${ARG_RESOURCES})
+  endif()
   if(libraries)
     list(JOIN libraries "," joined)
     target_link_libraries(${name} PRIVATE "$<LINK_GROUP:RESCAN,${joined}>")
   endif()
 
   # Drawing rooms need GL and GLU; which GL is the back end's choice.
-  if("scene" IN_LIST ARG_ROOMS OR "assets" IN_LIST ARG_ROOMS)
+  if(("scene" IN_LIST ARG_ROOMS OR "assets" IN_LIST ARG_ROOMS) AND ARG_BACKEND STREQUAL "win32")
+    target_link_libraries(${name} PRIVATE opengl32 glu32)
+  elseif("scene" IN_LIST ARG_ROOMS OR "assets" IN_LIST ARG_ROOMS)
     velmor_package_target(glu glu)
     if(ARG_BACKEND STREQUAL "sdl")
       find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
@@ -253,6 +283,9 @@ function(velmor_add_program name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   if(ARG_BACKEND STREQUAL "web")
     target_link_options(${name} PRIVATE ${VELMOR_WEB_LINK_OPTIONS})
+  elseif(ARG_BACKEND STREQUAL "win32")
+    target_link_libraries(${name} PRIVATE winmm)
+    target_link_options(${name} PRIVATE ${VELMOR_WIN32_LINK_OPTIONS})
   endif()
   if(ARG_TEST)
     find_package(GTest REQUIRED)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,8 @@ void PlayerPrepareSpectrum() {
   spectrum.plan =
       fftwf_plan_dft_r2c_1d(spectrumSize, spectrum.input, spectrum.output, FFTW_ESTIMATE);
   for (int i = 0; i < spectrumSize; ++i)
-    spectrum.window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * M_PI * i / spectrumSize));
+    spectrum.window[i] =
+        static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / spectrumSize));
 }
 
 namespace {

@@ -1,10 +1,11 @@
 // The Windows-shaped calls that the shell and the scene make, with their names,
 // types and constants, so that the shell and the scene are written once, as
-// Windows code, whichever back end runs them. Four back ends implement them
+// Windows code, whichever back end runs them. On Windows they are Windows' own
+// (platform/win32/windows_calls.h). Elsewhere four back ends implement them
 // and one is chosen at link time: sdl/ (live window), offscreen/ (capture),
-// fake/ (tests) and web/ (a browser's page, built with Emscripten).
+// fake/ (tests) and web/ (the browser).
 //
-// Contract shared by every back end:
+// Contract shared by every back end, as Windows keeps it:
 //  - single-threaded: every call is made on the main thread;
 //  - a window procedure is entered synchronously from CreateWindowExA
 //    (WM_CREATE), ShowWindow (WM_SIZE), DestroyWindow (WM_DESTROY) and
@@ -12,6 +13,10 @@
 //  - messages posted to a window that is then destroyed are dropped with it;
 //  - handles are opaque; a null handle always means failure or "none".
 #pragma once
+
+#if defined(_WIN32)
+#include "platform/win32/windows_calls.h"
+#else
 
 #include <cstddef>
 #include <cstdint>
@@ -151,9 +156,6 @@ constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_USER = 0x0400;
-// The program's own message: switch between windowed and full screen. A back
-// end posts it when asked from outside the program (on Linux, SIGUSR1).
-constexpr UINT WM_TOGGLEFULLSCREEN = WM_USER + 1;
 
 // WM_SIZE kinds.
 constexpr WPARAM SIZE_RESTORED = 0;
@@ -304,3 +306,10 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER *frequency);
 BOOL QueryPerformanceCounter(LARGE_INTEGER *count);
 DWORD timeGetTime();
 void Sleep(DWORD milliseconds);
+
+#endif
+
+// The program's own message: switch between windowed and full screen. A back
+// end posts it when asked from outside the program (on Linux, SIGUSR1); on
+// Windows another program posts it to the window (tests/windows/post_toggle.cpp).
+constexpr UINT WM_TOGGLEFULLSCREEN = WM_USER + 1;

@@ -10,12 +10,20 @@ test_pkgs=(xvfb xfonts-base xdotool x11-utils imagemagick openbox wmctrl openmpt
   libclang-rt-14-dev libgl1-mesa-dri)
 run_pkgs=(ffmpeg)
 # The browser build: emcc, its Node, and the headless browser and npm its tests
-# drive; dpkg-dev and the archive keyring let scripts/web-deps.sh fetch Debian's
-# sources of the libraries it compiles.
+# drive; dpkg-dev and the archive keyring let scripts/third-party.sh fetch
+# Debian's sources of the libraries it compiles.
 web_pkgs=(emscripten nodejs chromium dpkg-dev debian-archive-keyring)
+# The Windows build: MinGW-w64's posix-threads GCC and its binutils, with what
+# scripts/third-party.sh needs beside them (cmake and make are build packages);
+# Wine (64-bit only) and Xvfb run the program in the tests, xdotool answers
+# its message boxes, a PulseAudio null sink plays its sound; zip packs what is
+# published.
+windows_pkgs=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev debian-archive-keyring
+  wine wine64 xvfb xdotool pulseaudio zip)
 
-# --tests adds what the tests use, --web what the browser build uses; the
-# capture tool (used where there is no display, and by the tests) needs ffmpeg.
+# --tests adds what the tests use, --web what the browser build uses, --windows
+# what the Windows build uses; the capture tool (used where there is no
+# display, and by the tests) needs ffmpeg.
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 for option in "$@"; do
   case "$option" in
@@ -26,7 +34,8 @@ for option in "$@"; do
       want+=("${web_pkgs[@]}")
       command -v npm >/dev/null || want+=(npm)
       ;;
-    *) echo "setup: unknown option $option (known: --tests, --web)" >&2; exit 2 ;;
+    --windows) want+=("${windows_pkgs[@]}") ;;
+    *) echo "setup: unknown option $option (known: --tests, --web, --windows)" >&2; exit 2 ;;
   esac
 done
 

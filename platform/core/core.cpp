@@ -65,7 +65,11 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
 
 ATOM RegisterClassExA(const WNDCLASSEXA *wc) {
   if (BackendCallHook("RegisterClassExA")) return 0;
-  if (wc == nullptr || wc->lpfnWndProc == nullptr || wc->lpszClassName == nullptr) return 0;
+  // As Windows does, a record of another size is refused: a program written
+  // for another layout must not register here and fail on Windows.
+  if (wc == nullptr || wc->cbSize != sizeof(WNDCLASSEXA) || wc->lpfnWndProc == nullptr ||
+      wc->lpszClassName == nullptr)
+    return 0;
   for (auto &c : classes)
     if (strcasecmp(c.name.c_str(), wc->lpszClassName) == 0) return 0;
   if (classes.empty() && !BackendOpenDisplay()) return 0;

@@ -35,6 +35,17 @@ TEST_F(ShellTest, FullScreenCreationSwitchesModeHidesPointerAndUsesPopupStyles) 
   EXPECT_FALSE(IsWindow(handle));
 }
 
+TEST_F(ShellTest, ClassRecordsOfAnotherSizeAreRefusedAsOnWindows) {
+  WNDCLASSEXA other{};
+  other.lpfnWndProc = DefWindowProcA;
+  other.lpszClassName = "Other";
+  other.cbSize = 48; // the 32-bit layout's size
+  EXPECT_EQ(RegisterClassExA(&other), 0);
+  other.cbSize = sizeof other;
+  EXPECT_NE(RegisterClassExA(&other), 0);
+  EXPECT_TRUE(UnregisterClassA("Other", nullptr));
+}
+
 // A failed switch: the box, a window with the windowed styles, the pointer shown.
 void ExpectWindowedFallback(const AppWindow &window) {
   EXPECT_EQ(window.fullScreen, 0);

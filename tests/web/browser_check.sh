@@ -113,7 +113,7 @@ EOF2
       "per channel; neighbours at least twice as far; card at least 5 from the background)"
 }
 
-difference() { python3 tests/web/frame_difference.py "$1" "$2"; }
+difference() { python3 tests/frame_difference.py "$1" "$2"; }
 
 "$capture" --fps 10 --still 0.5 "$work/native-0.5.png" >/dev/null 2>&1 ||
   fail "velmor-capture --fps 10 --still 0.5 failed"

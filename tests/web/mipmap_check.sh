@@ -7,7 +7,7 @@ set -euo pipefail
 export NODE_PATH=/usr/share/nodejs
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-deps=$(bash "$root/scripts/web-deps.sh")
+deps=$(bash "$root/scripts/third-party.sh" web)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

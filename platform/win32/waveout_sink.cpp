@@ -1,0 +1,149 @@
+// The Windows sink: the waveOut device, fed from a thread of its own with a
+// few short blocks, so that a slow frame never starves the sound. waveOut
+// takes the player's 44.1 kHz float frames as they are on every Windows from
+// Vista on (the system mixer converts them to the device's own rate), and its
+// position counts the frames the device has played, which is what is heard.
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "music/audio_sink.h"
+#include "music/player_core.h"
+#include "platform/platform.h"
+
+// WAVE_FORMAT_IEEE_FLOAT
+#include <mmreg.h>
+
+namespace {
+
+// Four blocks of 1024 frames: 93 ms queued at 44.1 kHz, well inside the
+// player's ring, and short enough that Escape's fade is heard at once.
+constexpr int blockCount = 4;
+constexpr int blockFrames = 1024;
+
+struct WaveOutSink {
+  HWAVEOUT device = nullptr;
+  HANDLE blockDone = nullptr; // signalled by the device as each block is played
+  WAVEHDR headers[blockCount] = {};
+  float blocks[blockCount][blockFrames * 2] = {};
+  // The player's frame count when the first block was rendered: the device's
+  // position counts from there.
+  uint64_t firstFrame = 0;
+  bool started = false;
+  std::thread feeder;
+  std::mutex playerLock;
+  std::atomic<bool> quitting{false};
+};
+WaveOutSink sink;
+
+void Fill(WAVEHDR *header) {
+  {
+    std::lock_guard<std::mutex> lock(sink.playerLock);
+    PlayerRender(reinterpret_cast<float *>(header->lpData), blockFrames);
+  }
+  header->dwFlags &= ~WHDR_DONE;
+  waveOutWrite(sink.device, header, sizeof *header);
+}
+
+// Hands every played block back to the device with the next frames, in the
+// order they were queued, so that the frames reach the device in sequence.
+void Feed() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+  int next = 0;
+  while (!sink.quitting.load()) {
+    WaitForSingleObject(sink.blockDone, INFINITE);
+    while (!sink.quitting.load() && (sink.headers[next].dwFlags & WHDR_DONE) != 0) {
+      Fill(&sink.headers[next]);
+      next = (next + 1) % blockCount;
+    }
+  }
+}
+
+// Runs before the player's own records are destroyed at exit (it is
+// registered after they are made), so that the feeder never renders from a
+// player that is gone.
+void Close() {
+  if (sink.device == nullptr) return;
+  sink.quitting.store(true);
+  SetEvent(sink.blockDone);
+  if (sink.feeder.joinable()) sink.feeder.join();
+  waveOutReset(sink.device);
+  for (WAVEHDR &header : sink.headers)
+    if ((header.dwFlags & WHDR_PREPARED) != 0)
+      waveOutUnprepareHeader(sink.device, &header, sizeof header);
+  waveOutClose(sink.device);
+  CloseHandle(sink.blockDone);
+  sink.device = nullptr;
+}
+
+} // namespace
+
+int SinkOpen(int rate) {
+  if (sink.device != nullptr) return 1;
+  WAVEFORMATEX format{};
+  format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  format.nChannels = 2;
+  format.nSamplesPerSec = static_cast<DWORD>(rate);
+  format.wBitsPerSample = 32;
+  format.nBlockAlign = static_cast<WORD>(format.nChannels * format.wBitsPerSample / 8);
+  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+  sink.blockDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (sink.blockDone == nullptr) {
+    std::fprintf(stderr, "velmor: no sound output: cannot make an event (error %lu)\n",
+                 GetLastError());
+    return 0;
+  }
+  MMRESULT opened = waveOutOpen(&sink.device, WAVE_MAPPER, &format,
+                                reinterpret_cast<DWORD_PTR>(sink.blockDone), 0, CALLBACK_EVENT);
+  if (opened != MMSYSERR_NOERROR) {
+    char reason[MAXERRORLENGTH] = "";
+    waveOutGetErrorTextA(opened, reason, sizeof reason);
+    std::fprintf(stderr, "velmor: cannot open the sound device: %s\n", reason);
+    CloseHandle(sink.blockDone);
+    sink.blockDone = nullptr;
+    sink.device = nullptr;
+    return 0;
+  }
+  // Paused until the show starts; blocks written meanwhile wait in the queue.
+  waveOutPause(sink.device);
+  for (int i = 0; i < blockCount; ++i) {
+    WAVEHDR &header = sink.headers[i];
+    header.lpData = reinterpret_cast<LPSTR>(sink.blocks[i]);
+    header.dwBufferLength = sizeof sink.blocks[i];
+    waveOutPrepareHeader(sink.device, &header, sizeof header);
+  }
+  std::atexit(Close);
+  return 1;
+}
+
+void SinkStart() {
+  if (sink.device == nullptr) return;
+  if (!sink.started) {
+    // The first blocks are rendered when the show starts, after the module
+    // is installed, so that the device begins with the music.
+    sink.started = true;
+    sink.firstFrame = PlayerFramesRendered();
+    for (WAVEHDR &header : sink.headers) Fill(&header);
+    sink.feeder = std::thread(Feed);
+  }
+  waveOutRestart(sink.device);
+}
+
+void SinkStop() {
+  if (sink.device != nullptr) waveOutPause(sink.device);
+}
+
+void SinkLock() { sink.playerLock.lock(); }
+void SinkUnlock() { sink.playerLock.unlock(); }
+
+uint64_t SinkHeardFrame() {
+  if (sink.device == nullptr || !sink.started) return PlayerFramesRendered();
+  MMTIME position{};
+  position.wType = TIME_SAMPLES;
+  if (waveOutGetPosition(sink.device, &position, sizeof position) != MMSYSERR_NOERROR ||
+      position.wType != TIME_SAMPLES)
+    return sink.firstFrame;
+  return sink.firstFrame + position.u.sample;
+}

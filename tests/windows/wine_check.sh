@@ -1,0 +1,238 @@
+#!/usr/bin/env bash
+# The Windows build as a viewer meets it, under Wine in a virtual X server:
+#  - velmor.exe imports system DLLs only;
+#  - on an 800x600 screen with a real-time sound device (a PulseAudio null
+#    sink): one 800x600 window titled "Velmor for Torva" and no box, the
+#    first card on the screen, the full-screen toggle (message 1025, posted by
+#    velmor-toggle.exe) re-creating the window while the show goes on, and
+#    Escape ending it with status 0 within 1.6 s;
+#  - on a 1024x768 screen: the box saying the mode switch failed, then the
+#    window;
+#  - with no sound device: the box "Cannot open the audio device.", status 1;
+#  - without the module beside it: the background until Escape, status 1,
+#    as on every other platform (the show did not play).
+#
+#   tests/windows/wine_check.sh BUILD_WIN BARE_FRAME.png [SCREENSHOT.png]
+#
+# BARE_FRAME.png is the capture tool's frame at 0.5 s, before any card; the
+# screen with the first card must differ from it. SCREENSHOT.png, when given,
+# keeps that screen. About a minute.
+set -euo pipefail
+
+build=${1:?usage: wine_check.sh BUILD_WIN BARE_FRAME.png [SCREENSHOT.png]}
+bare=${2:?usage: wine_check.sh BUILD_WIN BARE_FRAME.png [SCREENSHOT.png]}
+keep=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+given=$(cd "$build/velmor-for-torva" && pwd)
+toggle=$(cd "$build" && pwd)/velmor-toggle.exe
+for tool in wine Xvfb xdotool pulseaudio import python3 x86_64-w64-mingw32-objdump; do
+  command -v "$tool" >/dev/null || { echo "wine_check: $tool not found" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "wine_check: FAIL: $*" >&2
+  exit 1
+}
+say() { echo "wine_check: $*"; }
+now() { date +%s.%N; }
+elapsed() { python3 -c "print(round($(now) - $1, 2))"; }
+
+# --- imports --------------------------------------------------------------
+dlls=$(x86_64-w64-mingw32-objdump -p "$given/velmor.exe" | sed -n 's/^\s*DLL Name: //p' |
+  tr 'A-Z' 'a-z' | sort -u)
+system='^(kernel32|user32|gdi32|opengl32|glu32|winmm|msvcrt|advapi32|shell32|ole32|ws2_32)\.dll$'
+foreign=$(grep -Ev "$system" <<<"$dlls" || true)
+[ -z "$foreign" ] || fail "velmor.exe imports DLLs that are not the system's: $foreign"
+say "velmor.exe ($(stat -c %s "$given/velmor.exe") bytes) imports $(tr '\n' ' ' <<<"$dlls")"
+
+# --- Wine, X and sound ----------------------------------------------------
+export HOME=$work/home WINEPREFIX=$work/prefix XDG_RUNTIME_DIR=$work/run WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+
+# Starts an X server of the given size; sets DISPLAY.
+start_display() {
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  exec 3>&-
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+  [ -s "$work/display" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(cat "$work/display")"
+  : >"$work/display"
+}
+
+start_display 800x600x24
+# A fresh prefix; without a window manager every DestroyWindow would wait 2 s
+# for one unless Wine manages its windows itself.
+timeout 120 wine wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a prefix"
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+  >/dev/null 2>&1 || fail "cannot set the X11 driver's Managed key"
+
+# A sound device that plays in real time and is heard by no one.
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=stderr \
+  --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
+  --load="module-null-sink" 2>"$work/pulse.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -S "$work/pulse.sock" ] && break; sleep 0.05; done
+[ -S "$work/pulse.sock" ] || fail "PulseAudio did not start: $(tail -1 "$work/pulse.log")"
+sound="unix:$work/pulse.sock"
+
+# Runs the intro in `folder` in the background; sets `app` and `started`.
+# Wine's msgbox trace writes the text of every box the program shows.
+launch() {
+  local folder=$1
+  started=$(now)
+  (cd "$folder" && WINEDEBUG=-all,trace+msgbox exec timeout 300 wine "$given/velmor.exe") \
+    >"$work/app.log" 2>&1 &
+  app=$!
+}
+
+# The texts of the boxes shown so far, one a line, as Wine's trace quotes them.
+boxes() { sed -n 's/.*MSGBOX_OnInit L"\(.*\)"$/\1/p' "$work/app.log"; }
+
+# The id of the one window titled `title`, waiting up to `seconds`.
+window_of() {
+  local title=$1 seconds=$2 found=""
+  for _ in $(seq $((seconds * 10))); do
+    found=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null || true)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  [ "$(wc -w <<<"$found")" -le 1 ] || fail "more than one window titled \"$title\": $found"
+  echo "$found"
+}
+
+# Waits for the intro to end; sets `status` and `ended` (seconds from `since`).
+wait_end() {
+  local since=$1 seconds=$2
+  for _ in $(seq $((seconds * 20))); do
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$app" 2>/dev/null && fail "the intro did not end within $seconds s"
+  ended=$(elapsed "$since")
+  status=0
+  wait "$app" || status=$?
+}
+
+# Presses Escape on `window` and waits for the end; sets `status`, `ended`.
+escape() {
+  xdotool windowfocus --sync "$1" key Escape 2>/dev/null
+  wait_end "$(now)" 10
+}
+
+# Dismisses the box titled Error, which must say `text`; fails when none
+# shows within `seconds`.
+dismiss_box() {
+  local text=$1 seconds=$2 box
+  box=$(window_of Error "$seconds")
+  [ -n "$box" ] || fail "no box \"$text\" appeared"
+  [ "$(boxes)" = "$text" ] || fail "the box says \"$(boxes)\", not \"$text\""
+  xdotool windowfocus --sync "$box" key Return 2>/dev/null
+}
+
+# --- the show on an 800x600 screen ----------------------------------------
+export PULSE_SERVER=$sound
+launch "$given"
+window=$(window_of "Velmor for Torva" 30)
+[ -n "$window" ] || fail "no window titled \"Velmor for Torva\" within 30 s: $(tail -3 "$work/app.log")"
+say "window after $(elapsed "$started") s"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$WIDTH" = 800 ] && [ "$HEIGHT" = 600 ] || fail "the window is ${WIDTH}x$HEIGHT, not 800x600"
+[ -z "$(window_of Error 1)" ] && [ -z "$(boxes)" ] ||
+  fail "a box appeared on an 800x600 screen: $(boxes)"
+
+# The first card, the dedication, comes at 3.8 s of the show and stays past
+# 10 s; its text lies across the middle of the screen. There, the frame with
+# it differs from the bare one by 20 to 27 levels on average (measured), and
+# two bare frames not at all. Wine's start-up (3 to 11 s to the first frame
+# here) decides when the show's 7 s falls, so the screen is looked at every
+# half second until the card is there.
+card_seen() {
+  python3 -c "import sys; sys.exit(0 if min(map(float, '$1'.split()[1:4])) >= 10 else 1)"
+}
+for _ in $(seq 60); do
+  sleep 0.5
+  import -window root "$work/card.png"
+  difference=$(python3 "$here/../frame_difference.py" --crop 400x200+200+200 "$work/card.png" "$bare")
+  card_seen "$difference" && break
+done
+say "the middle of the screen $(elapsed "$started") s after the start, against the bare" \
+  "background: $difference"
+card_seen "$difference" || fail "no card on the screen in 60 looks, half a second apart"
+[ -z "$keep" ] || cp "$work/card.png" "$keep"
+
+# The toggle: another program posts 1025; the window is made again in the
+# other mode, and the show goes on in it.
+before=$window
+WINEDEBUG=-all timeout 30 wine "$toggle" >/dev/null 2>&1 || fail "velmor-toggle.exe could not post"
+for _ in $(seq 100); do
+  window=$(window_of "Velmor for Torva" 1)
+  [ -n "$window" ] && [ "$window" != "$before" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] && [ "$window" != "$before" ] || fail "the toggle made no new window"
+kill -0 "$app" 2>/dev/null || fail "the intro ended at the toggle"
+sleep 1
+import -window root "$work/toggled-1.png"
+sleep 1
+import -window root "$work/toggled-2.png"
+moving=$(python3 "$here/../frame_difference.py" "$work/toggled-1.png" "$work/toggled-2.png")
+# Frames are being drawn when two screens a second apart differ: the film
+# grain alone moves pixels by 34 to 38 levels where the cards hold still
+# (measured), and a stopped show leaves the very same picture.
+python3 -c "import sys; sys.exit(0 if max(map(int, '$moving'.split()[5:8])) >= 8 else 1)" ||
+  fail "the show stood still after the toggle ($moving)"
+say "the toggle made a new window; the show goes on ($moving a second apart)"
+
+escape "$window"
+[ "$status" = 0 ] || fail "Escape ended the intro with status $status"
+python3 -c "import sys; sys.exit(0 if $ended <= 1.6 else 1)" ||
+  fail "Escape took $ended s to end the intro"
+say "Escape ended it with status 0 in $ended s"
+
+# --- no module beside it --------------------------------------------------
+mkdir "$work/alone"
+launch "$work/alone"
+window=$(window_of "Velmor for Torva" 30)
+[ -n "$window" ] || fail "without the module: no window"
+sleep 2
+kill -0 "$app" 2>/dev/null || fail "without the module the intro ended by itself"
+[ -z "$(boxes)" ] || fail "without the module a box appeared: $(boxes)"
+escape "$window"
+[ "$status" = 1 ] || fail "without the module the intro ended with status $status, not 1"
+say "without the module: the background until Escape, status 1"
+
+# --- no sound device ------------------------------------------------------
+unset PULSE_SERVER
+launch "$given"
+dismiss_box "Cannot open the audio device." 30
+wait_end "$(now)" 20
+[ "$status" = 1 ] || fail "with no sound device the status is $status, not 1"
+say "with no sound device: a box, then status 1"
+
+# --- a screen that cannot switch to 800x600 --------------------------------
+wineserver -k 2>/dev/null || true
+start_display 1024x768x24
+export PULSE_SERVER=$sound
+launch "$given"
+dismiss_box 'Mode Switch Failed.\nRunning In Windowed Mode.' 30
+window=$(window_of "Velmor for Torva" 30)
+[ -n "$window" ] || fail "on a 1024x768 screen: no window after the box"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$WIDTH" = 800 ] && [ "$HEIGHT" = 600 ] || fail "the window is ${WIDTH}x$HEIGHT, not 800x600"
+escape "$window"
+[ "$status" = 0 ] || fail "on a 1024x768 screen Escape gave status $status"
+say "on a 1024x768 screen: the box, then an 800x600 window"
+say "all passed"
