@@ -238,7 +238,11 @@ int Kit(const std::vector<std::string> &args) {
                  used == 1 ? "" : "s", photosDir.c_str());
   RunAll(used, [&](size_t i) {
     Image img = art::LoadPhoto(photos[i], art::kSide, &photoErrors[i]);
-    if (photoErrors[i].empty()) pixels[i] = art::Quantise(img);
+    if (!photoErrors[i].empty()) return;
+    // Our picture cards fade to black at their edges, so that a card growing
+    // over the glow shows no hard square: a photo is given the same edge.
+    art::ApplyEdgeFade(img, 0.06);
+    pixels[i] = art::Quantise(img);
   });
   for (const std::string &e : photoErrors)
     if (!e.empty()) errors.push_back(e);

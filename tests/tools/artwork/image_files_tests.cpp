@@ -14,7 +14,11 @@ using namespace checks;
 
 namespace {
 
-const fs::path kImages = VELMOR_IMAGES_DIR;
+// Our folder, or a gift's when VELMOR_CHECK_IMAGES names one: the inventory,
+// coding and glyph-sheet checks hold for both (the gift checks run them so).
+const fs::path kImages = std::getenv("VELMOR_CHECK_IMAGES") != nullptr
+                             ? std::getenv("VELMOR_CHECK_IMAGES")
+                             : VELMOR_IMAGES_DIR;
 
 } // namespace
 
