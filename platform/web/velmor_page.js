@@ -153,11 +153,13 @@
   window.velmorUnderruns = () => (current ? current._velmor_underruns() : 0);
   window.velmorAudioAheadMs = () => (current ? current._velmor_audio_ahead_ms() : 0);
   window.velmorFrames = () => (current ? current._velmor_frames() : 0);
-  // The order and row being heard with the audio clock's time, read together.
+  // The order and row being heard with the audio clock's time and the
+  // underruns so far, read together.
   window.velmorHeard = () => ({
     position: current ? current._velmor_heard_position() : -1,
     time: currentAudio ? currentAudio.currentTime : 0,
     running: currentAudio ? currentAudio.state === 'running' : false,
+    underruns: current ? current._velmor_underruns() : 0,
   });
 
   document.getElementById('fullscreen').addEventListener('click', (e) => {
