@@ -24,7 +24,7 @@ test:
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure
-	@$(MAKE) --no-print-directory test-sanitize test-fuzz web-check windows-check
+	@$(MAKE) --no-print-directory test-sanitize test-fuzz gift-check web-check windows-check
 
 SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
@@ -135,6 +135,26 @@ windows-check: windows
 # sound's underruns over 30 s of the show (about a minute).
 web-screenshots: web
 	bash tools/web/puppeteer.sh tools/web/photos.mjs $(WEB_BUILD) docs
+
+# The intro made someone's own (scripts/gift.sh): WORDS, a text of 10 cards
+# (examples/words.txt shows the form); PHOTOS, a folder of pictures for the
+# picture cards; MUSIC, a module that fits the show; all in OUT (default gift/),
+# with the browser page and the Windows zip when TARGETS=web,windows asks.
+WORDS ?=
+PHOTOS ?=
+MUSIC ?=
+OUT ?= gift
+TARGETS ?=
+.PHONY: gift gift-check
+gift:
+	@bash scripts/setup.sh --tests
+	@bash scripts/gift.sh "$(WORDS)" "$(PHOTOS)" "$(MUSIC)" "$(OUT)" "$(TARGETS)"
+
+# A gift made from the words in examples/, photos of the test's own making and
+# our module, and the refusals (about two minutes).
+gift-check:
+	@bash scripts/setup.sh --tests
+	bash tests/gift/gift_check.sh
 
 # A contact sheet of all 45 pictures with their names, for looking at them at once.
 artwork-sheet: build

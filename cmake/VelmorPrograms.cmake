@@ -7,8 +7,10 @@
 #   music      music/: the music calls over the player core
 #   records    music/music_records.cpp alone: the music records the scene
 #              reads, for tests that stand in for the music calls
-#   artwork    tools/artwork/: the generator of our pictures, without its main
+#   artwork    tools/artwork/: the generator of our pictures, without its main, and
+#              the reading of a person's own words and photos for it
 #   module     tools/module/: the writer and synthesiser of our module
+#   fit        tools/module/fit.cpp: whether a module fits the show's card table
 #   bench      bench/: the benchmark's figures and report, and the child
 #              processes it runs (Xvfb, the intro, the memory floor)
 #   bench_alloc  bench/alloc_counter.cpp: the counter of heap allocations
@@ -66,8 +68,10 @@ set(VELMOR_ROOM_SOURCES_music music/music.cpp music/player_core.cpp)
 set(VELMOR_ROOM_SOURCES_records music/music_records.cpp)
 set(VELMOR_ROOM_SOURCES_artwork
   tools/artwork/common.cpp tools/artwork/encode.cpp tools/artwork/text.cpp tools/artwork/scenes.cpp
-  tools/artwork/particles.cpp tools/artwork/fractals.cpp tools/artwork/overlays.cpp)
+  tools/artwork/particles.cpp tools/artwork/fractals.cpp tools/artwork/overlays.cpp
+  tools/artwork/words.cpp tools/artwork/photos.cpp)
 set(VELMOR_ROOM_SOURCES_module tools/module/it_format.cpp tools/module/synth.cpp tools/module/song.cpp)
+set(VELMOR_ROOM_SOURCES_fit tools/module/fit.cpp)
 set(VELMOR_ROOM_SOURCES_bench bench/report.cpp bench/children.cpp)
 set(VELMOR_ROOM_SOURCES_bench_alloc bench/alloc_counter.cpp)
 set(VELMOR_ROOM_SOURCES_core platform/core/core.cpp platform/core/resources.cpp)
@@ -121,8 +125,9 @@ set(VELMOR_WIN32_LINK_OPTIONS -static -s -mwindows -Wl,--undefined=WinMain)
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
 set(VELMOR_ROOM_NEEDS_music records)
 set(VELMOR_ROOM_PACKAGES_assets libjpeg)
-set(VELMOR_ROOM_PACKAGES_artwork libjpeg freetype2)
+set(VELMOR_ROOM_PACKAGES_artwork libjpeg freetype2 libpng)
 set(VELMOR_ROOM_PACKAGES_music libopenmpt fftw3f)
+set(VELMOR_ROOM_PACKAGES_fit libopenmpt)
 set(VELMOR_ROOM_PACKAGES_sdl sdl2 x11)
 set(VELMOR_ROOM_PACKAGES_offscreen egl)
 if(CMAKE_CROSSCOMPILING)

@@ -20,14 +20,6 @@ GLuint FilmTexture = 0;
 TgaImage FontImage{};
 GLuint GlowTexture = 0;
 
-const std::array<const char *, 40> cardPictures = {
-    "DATA_1",  "DATA_2",  "DATA_3",   "DATA_4",   "DATA_5",   "DATA_6",   "DATA_7",  "DATA_8",
-    "DDATA_1", "DATA_9",  "DDATA_2",  "DATA_10",  "DDATA_3",  "DATA_11",  "DDATA_4", "DATA_12",
-    "DDATA_5", "DATA_13", "DDATA_6",  "DATA_14",  "DDATA_7",  "DATA_15",  "DDATA_8", "DATA_16",
-    "DDATA_9", "DATA_17", "DDATA_10", "DDATA_11", "DDATA_12", "DDATA_13", "MDATA_1", "MDATA_2",
-    "MDATA_3", "MDATA_4", "MDATA_5",  "MDATA_6",  "MDATA_7",  "EDATA_1",  "EDATA_2", "EDATA_3",
-};
-
 namespace {
 
 // The audio is set up once per run: a window re-created by the full-screen

@@ -9,6 +9,7 @@
 
 #include "app/window.h"
 #include "assets/tga_texture.h"
+#include "scene/card_pictures.h" // cardPictures: the card pictures in TextureTable order
 
 extern AppWindow *sceneWindow; // passed to RequestQuit whenever the scene ends the program
 extern KeyTable *sceneKeys;    // the timeline reads Escape here
@@ -23,9 +24,6 @@ extern GLuint FilmTexture;
 // designed, for 256 KiB, and a sheet that will not load still ends the scene.
 extern TgaImage FontImage;
 extern GLuint GlowTexture; // the small pass copied here each frame, drawn back as the glow
-
-// The card pictures in TextureTable order.
-extern const std::array<const char *, 40> cardPictures;
 
 // 1 when the scene is ready; 0, with one line on standard error naming what
 // could not be loaded and why, when the font or the glow texture failed.

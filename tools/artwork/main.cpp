@@ -1,11 +1,17 @@
 // velmor-artwork OUTDIR [NAME...]
+// velmor-artwork --words FILE [--photos FOLDER] OUTDIR
 //
 // Writes the intro's 45 embedded pictures into OUTDIR as NAME.jpg / NAME.tga; with names
 // given, only those. The output is byte-for-byte reproducible: pictures are computed
 // independently in worker threads and written afterwards in a fixed order.
+//
+// The second form makes a person's own show: the same 45 pictures with their words on the text
+// cards and their photos on the picture cards. Everything is read and checked before anything
+// is written, so a refusal leaves OUTDIR as it was.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -13,14 +19,47 @@
 #include <thread>
 #include <vector>
 
+#include "tools/artwork/cards.h"
 #include "tools/artwork/encode.h"
+#include "tools/artwork/photos.h"
 #include "tools/artwork/pictures.h"
 #include "tools/artwork/text.h"
+#include "tools/artwork/words.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using art::Bytes;
 using art::Image;
+using art::Rgb8;
+
+const char kUsage[] = R"(usage: velmor-artwork OUTDIR [NAME...]
+       velmor-artwork --words FILE [--photos FOLDER] OUTDIR
+
+The first form writes our 45 pictures, or only the NAMEs, into OUTDIR.
+
+The second writes the same 45 pictures into OUTDIR (made if missing) with your words on the
+10 text cards and your photos on the 30 picture cards; everything else stays ours.
+
+FILE    UTF-8 text holding exactly 10 cards, separated by a blank line: the first 7 open
+        the show (the first is the dedication), the last 3 close it (wishes, greetings,
+        credits). Each line of a card is one line on it, centred. A line holding only "."
+        is an empty line within a card; a line starting with "#" is a comment. Cards are
+        set in our font as large as they fit, as ours are; a card that would need type
+        smaller than two thirds of the smallest size of our own cards is refused, naming
+        the card and the line to shorten.
+FOLDER  your photos: JPEG or PNG files (known by their contents, not their names), at
+        least 128x128, of any size and shape, taken in the order of their names (byte
+        order: name them 01.jpg, 02.jpg, ...). Files whose names start with "." and
+        anything that is not a file are skipped; any other file must be a picture. They
+        replace our picture cards in the order the show reveals them; with fewer than 30
+        the rest stay ours, photos beyond 30 are left out. Each is cropped to its centred
+        square and scaled to 512x512; its EXIF orientation (JPEG or PNG) is honoured,
+        transparency is shown over black.
+
+Exit status: 0 when every file was written; 1 on a refusal (every reason is named, and
+nothing is written) or a failed write; 2 on a wrong command line.
+)";
 
 const char kCardFont[] = "/usr/share/fonts/truetype/paratype/PTF55F.ttf";
 const char kSheetFont[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -35,7 +74,8 @@ struct Entry {
   std::function<Bytes()> make;
 };
 
-Bytes Card(const Image &img) { return art::EncodeBaselineJpeg(art::Quantise(img), 90, kComment); }
+Bytes CardJpeg(const Rgb8 &rgb) { return art::EncodeBaselineJpeg(rgb, 90, kComment); }
+Bytes Card(const Image &img) { return CardJpeg(art::Quantise(img)); }
 
 Bytes TextCard(std::vector<std::string> lines) {
   return Card(art::RenderTextCard(kCardFont, lines, art::kSide, kCardMargin));
@@ -79,16 +119,12 @@ std::vector<Entry> Inventory() {
   });
   jpg("DATA_FILM", [] { return EncodeBaselineJpeg(Quantise(FilmGrain()), 90, kComment); });
 
+  auto text = [&](const CardText &card) {
+    jpg(card.name, [lines = LinesOf(card)] { return TextCard(lines); });
+  };
+
   // The opening dedication, one thought per card.
-  jpg("DATA_1", [] { return TextCard({"Торве —", "от Велмора"}); });
-  jpg("DATA_2", [] { return TextCard({"Я долго думал,", "что тебе подарить"}); });
-  jpg("DATA_3", [] {
-    return TextCard({"И решил сделать", "то, что умею сам:", "свет, цвет и музыку"});
-  });
-  jpg("DATA_4", [] { return TextCard({"Каждую картинку", "я рисовал,", "думая о тебе"}); });
-  jpg("DATA_5", [] { return TextCard({"Спасибо за тепло,", "за терпение", "и за смех"}); });
-  jpg("DATA_6", [] { return TextCard({"За то, что ты рядом,", "когда это", "важнее всего"}); });
-  jpg("DATA_7", [] { return TextCard({"А теперь —", "смотри и слушай"}); });
+  for (int i = 0; i < kOpeningCards; ++i) text(kOurCardTexts[size_t(i)]);
 
   // The pictures, in the order the intro loads them.
   pic("DATA_8", GlassAndMetalSpheres);
@@ -123,48 +159,29 @@ std::vector<Entry> Inventory() {
   pic("MDATA_7", [] { return VioletJulia(3); });
 
   // Closing: wishes, greetings, credits.
-  jpg("EDATA_1", [] {
-    return TextCard(
-        {"Пусть этот год", "будет щедрым на свет,", "на добрые встречи", "и тихую радость"});
-  });
-  jpg("EDATA_2", [] {
-    return TextCard({"Приветы", "", "друзьям и родным —", "всем, кто рядом,", "и тем, кто далеко"});
-  });
-  jpg("EDATA_3", [] {
-    return TextCard({"Код — Велмор", "Графика — Велмор", "Музыка — Велмор", "", "2026"});
-  });
+  for (size_t i = kOpeningCards; i < kOurCardTexts.size(); ++i) text(kOurCardTexts[i]);
 
   e.push_back({"DATA_FONT2.tga", [] { return GlyphSheet(false); }});
   e.push_back({"DATA_FONT3.tga", [] { return GlyphSheet(true); }});
   return e;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: velmor-artwork OUTDIR [NAME...]\n");
-    return 2;
-  }
-  const std::string outDir = argv[1];
-  std::vector<Entry> all = Inventory(), todo;
-  for (const Entry &en : all) {
-    bool wanted = argc == 2;
-    for (int i = 2; i < argc; ++i)
-      if (en.file.substr(0, en.file.find('.')) == argv[i]) wanted = true;
-    if (wanted) todo.push_back(en);
-  }
-
-  std::vector<Bytes> results(todo.size());
+// Runs job(0) .. job(n - 1) on up to eight threads; each job keeps its result in its own slot.
+void RunAll(size_t n, const std::function<void(size_t)> &job) {
   std::atomic<size_t> next{0};
   unsigned workers = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
   std::vector<std::thread> pool;
   for (unsigned w = 0; w < workers; ++w)
     pool.emplace_back([&] {
-      for (size_t i; (i = next.fetch_add(1)) < todo.size();) results[i] = todo[i].make();
+      for (size_t i; (i = next.fetch_add(1)) < n;) job(i);
     });
   for (std::thread &t : pool) t.join();
+}
 
+// Makes the pictures and writes them in a fixed order; false, with its line, on a failed write.
+bool MakeAndWrite(const std::string &outDir, const std::vector<Entry> &todo) {
+  std::vector<Bytes> results(todo.size());
+  RunAll(todo.size(), [&](size_t i) { results[i] = todo[i].make(); });
   for (size_t i = 0; i < todo.size(); ++i) {
     std::string path = outDir + "/" + todo[i].file;
     std::ofstream out(path, std::ios::binary);
@@ -172,8 +189,132 @@ int main(int argc, char **argv) {
               std::streamsize(results[i].size()));
     if (!out) {
       std::fprintf(stderr, "velmor-artwork: cannot write %s\n", path.c_str());
-      return 1;
+      return false;
     }
   }
+  return true;
+}
+
+std::string Stem(const std::string &file) { return file.substr(0, file.find('.')); }
+
+std::string Cards(size_t first, size_t last) {
+  return first == last ? "picture card " + std::to_string(first)
+                       : "picture cards " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+int Kit(const std::vector<std::string> &args) {
+  std::string wordsPath, photosDir, outDir;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string &a = args[i];
+    if ((a == "--words" || a == "--photos") && i + 1 < args.size()) {
+      (a == "--words" ? wordsPath : photosDir) = args[++i];
+    } else if (a.empty() || a[0] == '-' || !outDir.empty()) {
+      std::fprintf(stderr, "velmor-artwork: unexpected \"%s\"\n%s", a.c_str(), kUsage);
+      return 2;
+    } else {
+      outDir = a;
+    }
+  }
+  if (wordsPath.empty() || outDir.empty()) {
+    std::fprintf(stderr, "velmor-artwork: --words FILE and OUTDIR are needed\n%s", kUsage);
+    return 2;
+  }
+
+  std::vector<std::string> errors;
+  std::vector<art::WordsCard> cards = art::ReadWords(wordsPath, &errors);
+  if (!cards.empty())
+    art::CheckWordsFit(wordsPath, cards, kCardFont, art::kSide, kCardMargin, &errors);
+  std::vector<std::string> photos;
+  if (!photosDir.empty()) {
+    std::string error;
+    photos = art::ListPhotos(photosDir, &error);
+    if (!error.empty()) errors.push_back(error);
+  }
+  const size_t used = std::min(photos.size(), size_t(art::kPictureCards));
+  std::vector<Rgb8> pixels(used);
+  std::vector<std::string> photoErrors(used);
+  if (used)
+    std::fprintf(stderr, "velmor-artwork: reading %zu photo%s from %s\n", used,
+                 used == 1 ? "" : "s", photosDir.c_str());
+  RunAll(used, [&](size_t i) {
+    Image img = art::LoadPhoto(photos[i], art::kSide, &photoErrors[i]);
+    if (!photoErrors[i].empty()) return;
+    // Our picture cards fade to black at their edges, so that a card growing
+    // over the glow shows no hard square: a photo is given the same edge.
+    art::ApplyEdgeFade(img, 0.06);
+    pixels[i] = art::Quantise(img);
+  });
+  for (const std::string &e : photoErrors)
+    if (!e.empty()) errors.push_back(e);
+  std::error_code unrelated; // either folder may be missing
+  if (fs::equivalent(outDir, VELMOR_OUR_IMAGES_DIR, unrelated))
+    errors.push_back(outDir + ": our own pictures live there; choose another folder");
+  if (!errors.empty()) {
+    for (const std::string &e : errors) std::fprintf(stderr, "velmor-artwork: %s\n", e.c_str());
+    std::fprintf(stderr, "velmor-artwork: nothing written\n");
+    return 1;
+  }
+  std::error_code ec;
+  if (!fs::is_directory(outDir)) fs::create_directories(outDir, ec);
+  if (ec) {
+    std::fprintf(stderr, "velmor-artwork: cannot make %s: %s\n", outDir.c_str(),
+                 ec.message().c_str());
+    return 1;
+  }
+
+  std::fprintf(stderr, "velmor-artwork: %zu cards from %s\n", cards.size(), wordsPath.c_str());
+  if (photos.size() > used) {
+    std::string left;
+    for (size_t i = used; i < photos.size(); ++i)
+      left += (i > used ? ", " : "") + fs::path(photos[i]).filename().string();
+    std::fprintf(stderr, "velmor-artwork: the show has %d picture cards; left out: %s\n",
+                 art::kPictureCards, left.c_str());
+  }
+  if (used < size_t(art::kPictureCards))
+    std::fprintf(stderr, "velmor-artwork: no photo for %s: ours are used\n",
+                 Cards(used + 1, size_t(art::kPictureCards)).c_str());
+
+  std::vector<Entry> todo = Inventory();
+  for (Entry &en : todo) {
+    const std::string name = Stem(en.file);
+    if (int t = art::TextCardIndex(name); t >= 0)
+      en.make = [lines = cards[size_t(t)].lines] { return TextCard(lines); };
+    else if (int p = art::PictureCardIndex(name); p >= 0 && size_t(p) < used)
+      en.make = [rgb = &pixels[size_t(p)]] { return CardJpeg(*rgb); };
+  }
+  if (!MakeAndWrite(outDir, todo)) return 1;
+  if (used == size_t(art::kPictureCards))
+    std::fprintf(stderr, "velmor-artwork: %zu pictures in %s; photos for all %d picture cards\n",
+                 todo.size(), outDir.c_str(), art::kPictureCards);
+  else
+    std::fprintf(stderr,
+                 "velmor-artwork: %zu pictures in %s; photos for %zu of %d picture cards, the "
+                 "other %zu are ours\n",
+                 todo.size(), outDir.c_str(), used, art::kPictureCards,
+                 size_t(art::kPictureCards) - used);
   return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (!args.empty() && (args[0] == "--words" || args[0] == "--photos")) return Kit(args);
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string outDir = argv[1];
+  std::vector<Entry> all = Inventory(), todo;
+  for (const Entry &en : all) {
+    bool wanted = argc == 2;
+    for (int i = 2; i < argc; ++i)
+      if (Stem(en.file) == argv[i]) wanted = true;
+    if (wanted) todo.push_back(en);
+  }
+  return MakeAndWrite(outDir, todo) ? 0 : 1;
 }

@@ -85,34 +85,76 @@ std::u32string DecodeUtf8(const std::string &text) {
   return out;
 }
 
+namespace {
+
+// Lines are spaced by 1.25 em and a blank line by half that: tighter than the font's own
+// line gap, which looks loose at display sizes.
+double BlockHeight(const std::vector<std::u32string> &text, int px) {
+  double h = 0;
+  for (const auto &l : text) h += l.empty() ? 0.625 * px : 1.25 * px;
+  return h - 0.25 * px; // no gap below the last line
+}
+
+CardFit Fit(Face &f, const std::vector<std::u32string> &text, int side, double margin, int size) {
+  const double box = side * (1 - 2 * margin);
+  CardFit fit;
+  f.Size(size);
+  for (size_t i = 0; i < text.size(); ++i)
+    // Headroom for the ink reaching beyond the advance box (italics, overhangs).
+    if (LineWidth(f, text[i]) / 64.0 + size * 0.1 > box) fit.tooWide.push_back(i);
+  fit.tooTall = BlockHeight(text, size) > box;
+  fit.fits = fit.tooWide.empty() && !fit.tooTall;
+  return fit;
+}
+
+std::vector<std::u32string> Decode(const std::vector<std::string> &lines) {
+  std::vector<std::u32string> text;
+  for (const auto &l : lines) text.push_back(DecodeUtf8(l));
+  return text;
+}
+
+int PixelSize(Face &f, const std::vector<std::u32string> &text, int side, double margin) {
+  int size = kLargestCardSize;
+  for (; size > 8; --size)
+    if (Fit(f, text, side, margin, size).fits) break;
+  return size;
+}
+
+} // namespace
+
+CardFit FitCardText(const std::string &fontPath, const std::vector<std::string> &lines, int side,
+                    double margin, int pixelSize) {
+  Face f(fontPath);
+  return Fit(f, Decode(lines), side, margin, pixelSize);
+}
+
+int CardPixelSize(const std::string &fontPath, const std::vector<std::string> &lines, int side,
+                  double margin) {
+  Face f(fontPath);
+  return PixelSize(f, Decode(lines), side, margin);
+}
+
+std::vector<std::pair<size_t, char32_t>> MissingGlyphs(const std::string &fontPath,
+                                                       const std::vector<std::string> &lines) {
+  Face f(fontPath);
+  std::vector<std::pair<size_t, char32_t>> missing;
+  for (size_t i = 0; i < lines.size(); ++i)
+    for (char32_t ch : DecodeUtf8(lines[i]))
+      if (!FT_Get_Char_Index(f.face, ch)) missing.push_back({i, ch});
+  return missing;
+}
+
 Image RenderTextCard(const std::string &fontPath, const std::vector<std::string> &lines, int side,
                      double margin, CardLayout *layout) {
   Face f(fontPath);
-  std::vector<std::u32string> text;
-  for (const auto &l : lines) text.push_back(DecodeUtf8(l));
-  const double box = side * (1 - 2 * margin);
-
-  // Lines are spaced by 1.25 em and a blank line by half that: tighter than the font's own
-  // line gap, which looks loose at display sizes.
-  auto blockHeight = [&](int px) {
-    double h = 0;
-    for (const auto &l : text) h += l.empty() ? 0.625 * px : 1.25 * px;
-    return h - 0.25 * px; // no gap below the last line
-  };
-  int size = 96; // above this, two-word cards look shouted
-  for (; size > 8; --size) {
-    f.Size(size);
-    long widest = 0;
-    for (const auto &l : text) widest = std::max(widest, LineWidth(f, l));
-    // Headroom for the ink reaching beyond the advance box (italics, overhangs).
-    if (widest / 64.0 + size * 0.1 <= box && blockHeight(size) <= box) break;
-  }
+  const std::vector<std::u32string> text = Decode(lines);
+  const int size = PixelSize(f, text, side, margin);
   f.Size(size);
 
   std::vector<float> cover(size_t(side) * side, 0.f);
   // Centre the block on its cap height, which is where the eye puts the middle of a line.
   const double capHeight = 0.7 * size;
-  const double visual = blockHeight(size) - size + capHeight;
+  const double visual = BlockHeight(text, size) - size + capHeight;
   double y = (side - visual) / 2 + capHeight;
   for (const auto &l : text) {
     if (l.empty()) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/artwork/common.h"
@@ -19,6 +20,25 @@ struct CardLayout {
   int left = 0, top = 0;     // bounding box of the inked pixels
   int right = 0, bottom = 0; // exclusive
 };
+
+// Above this, two-word cards look shouted.
+constexpr int kLargestCardSize = 96;
+
+// How a card's lines sit inside the square less `margin` at one type size.
+struct CardFit {
+  bool fits = false;
+  std::vector<size_t> tooWide; // the lines wider than the box, by index
+  bool tooTall = false;        // the block is taller than the box
+};
+CardFit FitCardText(const std::string &fontPath, const std::vector<std::string> &lines, int side,
+                    double margin, int pixelSize);
+// The size RenderTextCard sets these lines at: the largest up to kLargestCardSize at which they
+// fit, or 8 when none does.
+int CardPixelSize(const std::string &fontPath, const std::vector<std::string> &lines, int side,
+                  double margin);
+// The characters the font has no glyph for, each with the index of its line.
+std::vector<std::pair<size_t, char32_t>> MissingGlyphs(const std::string &fontPath,
+                                                       const std::vector<std::string> &lines);
 
 // White text on black, centred, one entry per line ("" leaves a half-line gap). The font
 // size is the largest at which the block fits inside the square less `margin` (a fraction

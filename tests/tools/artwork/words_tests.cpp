@@ -1,0 +1,199 @@
+// The words file of a person's own show: how it is read, what it refuses and why, and how
+// its cards are made to fit.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/tools/artwork/picture_checks.h"
+#include "tools/artwork/cards.h"
+#include "tools/artwork/text.h"
+#include "tools/artwork/words.h"
+
+namespace {
+
+const char kSerif[] = "/usr/share/fonts/truetype/paratype/PTF55F.ttf";
+constexpr double kMargin = 0.12; // as the generator's cards
+
+// `count` cards of one line each: "Card 1", "Card 2", ...
+std::string TenCards(int count = 10) {
+  std::string t;
+  for (int i = 1; i <= count; ++i) t += (i > 1 ? "\n\n" : "") + ("Card " + std::to_string(i));
+  return t + "\n";
+}
+
+std::string Joined(const std::vector<std::string> &errors) {
+  std::string all;
+  for (const std::string &e : errors) all += e + "\n";
+  return all;
+}
+
+} // namespace
+
+TEST(Words, CardsCommentsAndEmptyLinesWithinACard) {
+  // A byte-order mark, CRLF line ends, comments inside and between cards, spaces around
+  // lines, runs of blank lines, and "." for an empty line within a card.
+  std::string text = "\xEF\xBB\xBF# my words\r\n"
+                     "Для Торвы —\r\n"
+                     "# a comment inside a card joins its two halves\r\n"
+                     "  from Velmor  \r\n"
+                     "\r\n"
+                     "\r\n"
+                     "#\r\n"
+                     "\r\n"
+                     "Greetings\n"
+                     ".\n"
+                     "to everyone\n";
+  for (int i = 3; i <= 10; ++i) text += "\nCard " + std::to_string(i) + "\n";
+  std::vector<std::string> errors;
+  std::vector<art::WordsCard> cards = art::ParseWords("w.txt", text, &errors);
+  EXPECT_EQ(Joined(errors), "");
+  ASSERT_EQ(cards.size(), 10u);
+  EXPECT_EQ(cards[0].lines, (std::vector<std::string>{"Для Торвы —", "from Velmor"}));
+  EXPECT_EQ(cards[0].fileLines, (std::vector<int>{2, 4}));
+  EXPECT_EQ(cards[1].lines, (std::vector<std::string>{"Greetings", "", "to everyone"}));
+  EXPECT_EQ(cards[1].fileLines, (std::vector<int>{9, 10, 11}));
+  EXPECT_EQ(cards[9].lines, (std::vector<std::string>{"Card 10"}));
+}
+
+TEST(Words, OtherCountsOfCardsAreRefusedWithTheCount) {
+  std::vector<std::string> errors;
+  EXPECT_EQ(art::ParseWords("w.txt", TenCards(), &errors).size(), 10u);
+  EXPECT_TRUE(errors.empty());
+  for (int n : {9, 11, 1}) {
+    errors.clear();
+    EXPECT_TRUE(art::ParseWords("w.txt", TenCards(n), &errors).empty()) << n;
+    ASSERT_EQ(errors.size(), 1u) << n;
+    const std::string counted = n == 1 ? "1 card; " : std::to_string(n) + " cards; ";
+    EXPECT_EQ(
+        errors[0].rfind("w.txt: " + counted + "the show needs exactly 10: 7 opening, 3 closing", 0),
+        0u)
+        << errors[0];
+  }
+  // A blank line where "." was meant splits a card in two: eleven cards.
+  std::string split = TenCards();
+  split.replace(split.find("Card 2"), 6, "Card 2a\n\nCard 2b");
+  errors.clear();
+  EXPECT_TRUE(art::ParseWords("w.txt", split, &errors).empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("11 cards"), std::string::npos) << errors[0];
+  errors.clear();
+  EXPECT_TRUE(art::ParseWords("w.txt", "# only a comment\n\n\n", &errors).empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("w.txt: no cards", 0), 0u) << errors[0];
+}
+
+TEST(Words, TextThatIsNotUtf8IsRefusedWithItsLine) {
+  std::string latin1 = TenCards();
+  latin1.insert(latin1.find("Card 3") + 6, " caf\xE9"); // line 5
+  std::vector<std::string> errors;
+  EXPECT_TRUE(art::ParseWords("w.txt", latin1, &errors).empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("w.txt:5: not UTF-8 (byte 0xE9 at column 11)", 0), 0u) << errors[0];
+
+  EXPECT_EQ(art::InvalidUtf8At("Торва 2026 ✓ 🎁"), std::string::npos);
+  EXPECT_EQ(art::InvalidUtf8At("ab\xC0\xAF"), 2u);       // an overlong '/'
+  EXPECT_EQ(art::InvalidUtf8At("\xED\xA0\x80"), 0u);     // a surrogate
+  EXPECT_EQ(art::InvalidUtf8At("\xF4\x90\x80\x80"), 0u); // above U+10FFFF
+  EXPECT_EQ(art::InvalidUtf8At("ok\xD0"), 2u);           // cut inside a letter
+  EXPECT_EQ(art::InvalidUtf8At("\x80"), 0u);             // a continuation byte alone
+}
+
+TEST(Words, ReadingNamesTheFile) {
+  checks::TempDir tmp;
+  std::vector<std::string> errors;
+  const std::string missing = (tmp.path / "missing.txt").string();
+  EXPECT_TRUE(art::ReadWords(missing, &errors).empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], missing + ": cannot read: No such file or directory");
+
+  const std::string empty = (tmp.path / "empty.txt").string();
+  checks::WriteAll(empty, "");
+  errors.clear();
+  EXPECT_TRUE(art::ReadWords(empty, &errors).empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind(empty + ": empty", 0), 0u) << errors[0];
+
+  const std::string good = (tmp.path / "good.txt").string();
+  checks::WriteAll(good, TenCards());
+  errors.clear();
+  EXPECT_EQ(art::ReadWords(good, &errors).size(), 10u);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST(WordsFit, LatinAndCyrillicCardsAreSetAsOursAre) {
+  std::vector<std::string> errors;
+  std::vector<art::WordsCard> cards = art::ParseWords(
+      "w.txt", "Für Torva, with love\n\nДля Торвы —\nс любовью\n\n" + TenCards(8), &errors);
+  ASSERT_EQ(cards.size(), 10u);
+  art::CheckWordsFit("w.txt", cards, kSerif, 512, kMargin, &errors);
+  EXPECT_EQ(Joined(errors), "");
+  for (const art::WordsCard &card : {cards[0], cards[1]}) {
+    art::CardLayout layout;
+    art::RenderTextCard(kSerif, card.lines, 512, kMargin, &layout);
+    EXPECT_GT(layout.right - layout.left, 300) << card.lines[0]; // set large, and inked
+    EXPECT_NEAR(layout.left, 512 - layout.right, 6);             // centred
+  }
+}
+
+TEST(WordsFit, ALongLineIsSetSmallerThenRefusedBelowTwoThirds) {
+  const int floor = art::SmallestCardSize(kSerif, 512, kMargin);
+  int smallestOurs = art::kLargestCardSize;
+  for (const art::CardText &ours : art::kOurCardTexts)
+    smallestOurs =
+        std::min(smallestOurs, art::CardPixelSize(kSerif, art::LinesOf(ours), 512, kMargin));
+  EXPECT_NEAR(floor, smallestOurs * 2.0 / 3, 1.0);
+
+  // Grow the third card's second line a word at a time: it shrinks below our own sizes while
+  // it still fits at the floor, and is refused, with its card and line, once it does not.
+  std::string line = "и";
+  int accepted = 0, lastSize = art::kLargestCardSize;
+  std::vector<std::string> refusal;
+  for (int words = 1; words < 40 && refusal.empty(); ++words) {
+    line += " слово";
+    std::vector<std::string> errors;
+    std::vector<art::WordsCard> cards =
+        art::ParseWords("w.txt", "A\n\nB\n\nC\n" + line + "\n\n" + TenCards(7), &errors);
+    ASSERT_EQ(cards.size(), 10u);
+    art::CheckWordsFit("w.txt", cards, kSerif, 512, kMargin, &errors);
+    if (!errors.empty()) {
+      refusal = errors;
+      break;
+    }
+    ++accepted;
+    lastSize = art::CardPixelSize(kSerif, cards[2].lines, 512, kMargin);
+    // What is accepted is drawn inside the margins at the size chosen.
+    art::CardLayout layout;
+    art::RenderTextCard(kSerif, cards[2].lines, 512, kMargin, &layout);
+    EXPECT_EQ(layout.pixelSize, lastSize);
+    EXPECT_GE(layout.left, int(512 * kMargin));
+    EXPECT_LE(layout.right, 512 - int(512 * kMargin));
+  }
+  EXPECT_GT(accepted, 3);
+  EXPECT_LT(lastSize, smallestOurs);
+  EXPECT_GE(lastSize, floor);
+  ASSERT_EQ(refusal.size(), 1u);
+  EXPECT_EQ(refusal[0].rfind(
+                "w.txt:6: card 3, line 2 is too wide even at " + std::to_string(floor) + " px", 0),
+            0u)
+      << refusal[0];
+}
+
+TEST(WordsFit, TooManyLinesAndLettersTheFontLacksAreRefused) {
+  std::string tall = "A\n\n";
+  for (int i = 0; i < 20; ++i) tall += "line\n";
+  std::vector<std::string> errors;
+  std::vector<art::WordsCard> cards = art::ParseWords("w.txt", tall + "\n" + TenCards(8), &errors);
+  ASSERT_EQ(cards.size(), 10u);
+  art::CheckWordsFit("w.txt", cards, kSerif, 512, kMargin, &errors);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("w.txt:3: card 2 has too many lines (20)", 0), 0u) << errors[0];
+
+  errors.clear();
+  cards = art::ParseWords("w.txt", "Hello\n\nподарок 🎁\n\n" + TenCards(8), &errors);
+  ASSERT_EQ(cards.size(), 10u);
+  art::CheckWordsFit("w.txt", cards, kSerif, 512, kMargin, &errors);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("w.txt:3: card 2, line 1: the font has no letter U+1F381", 0), 0u)
+      << errors[0];
+}

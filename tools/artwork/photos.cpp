@@ -1,0 +1,323 @@
+#include "tools/artwork/photos.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <jerror.h>
+#include <jpeglib.h>
+#include <png.h>
+
+namespace art {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// Enough for any photo a camera makes; a larger PNG would need gigabytes to decode.
+constexpr double kLargestPngPixels = 200e6;
+
+struct Decoded {
+  int w = 0, h = 0;
+  Bytes rgb;
+  int orientation = 1;
+};
+
+std::string Size(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
+
+std::string TooSmall(int w, int h) {
+  return Size(w, h) + ", smaller than " + Size(kSmallestPhoto, kSmallestPhoto);
+}
+
+struct JpegError {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+  bool truncated;
+};
+
+// Reduces the decode in the DCT (1/2, 1/4, 1/8) while the shorter side stays at least twice
+// the card's: big photos decode fast and in little memory, and the filter does the rest.
+int JpegScale(int shorter, int side) {
+  int denom = 8;
+  while (denom > 1 && shorter / denom < 2 * side) denom /= 2;
+  return denom;
+}
+
+bool DecodeJpeg(const Bytes &b, int side, Decoded *out, std::string *why) {
+  jpeg_decompress_struct cinfo;
+  JpegError err{};
+  cinfo.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = [](j_common_ptr c) {
+    auto *e = reinterpret_cast<JpegError *>(c->err);
+    (*c->err->format_message)(c, e->message);
+    std::longjmp(e->jump, 1);
+  };
+  // Warnings are not printed; a stream cut short is a refusal, as its lower part would be grey.
+  err.mgr.emit_message = [](j_common_ptr c, int level) {
+    if (level < 0 && c->err->msg_code == JWRN_JPEG_EOF)
+      reinterpret_cast<JpegError *>(c->err)->truncated = true;
+  };
+  Bytes row;
+  jpeg_create_decompress(&cinfo);
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    *why = std::string("damaged JPEG: ") + err.message;
+    return false;
+  }
+  jpeg_mem_src(&cinfo, b.data(), static_cast<unsigned long>(b.size()));
+  jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_read_header(&cinfo, TRUE);
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+    if (m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
+      out->orientation = TiffOrientation(m->data + 6, m->data_length - 6);
+  const int w = int(cinfo.image_width), h = int(cinfo.image_height);
+  if (std::min(w, h) < kSmallestPhoto) {
+    jpeg_destroy_decompress(&cinfo);
+    *why = TooSmall(w, h);
+    return false;
+  }
+  // Adobe's CMYK is stored inverted: the ink's absence, so each channel times K is the light.
+  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = unsigned(JpegScale(std::min(w, h), side));
+  cinfo.dct_method = JDCT_ISLOW;
+  jpeg_start_decompress(&cinfo);
+  out->w = int(cinfo.output_width);
+  out->h = int(cinfo.output_height);
+  out->rgb.resize(size_t(out->w) * size_t(out->h) * 3);
+  row.resize(size_t(out->w) * size_t(cinfo.output_components));
+  while (cinfo.output_scanline < cinfo.output_height) {
+    uint8_t *dst = &out->rgb[size_t(cinfo.output_scanline) * size_t(out->w) * 3];
+    JSAMPROW r = row.data();
+    jpeg_read_scanlines(&cinfo, &r, 1);
+    for (int x = 0; x < out->w; ++x)
+      if (cmyk) {
+        const uint8_t *p = &row[size_t(x) * 4];
+        for (int c = 0; c < 3; ++c) dst[x * 3 + c] = uint8_t((p[c] * p[3] + 127) / 255);
+      } else {
+        std::copy_n(&row[size_t(x) * 3], 3, &dst[x * 3]);
+      }
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  if (err.truncated) {
+    *why = "damaged JPEG: the file ends inside the picture";
+    return false;
+  }
+  return true;
+}
+
+uint32_t Be32(const uint8_t *p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// The orientation in a PNG's eXIf chunk, which comes before the pixels when there is one.
+int PngOrientation(const Bytes &b) {
+  for (size_t at = 8; at + 12 <= b.size();) {
+    const size_t len = Be32(&b[at]);
+    const std::string type(b.begin() + std::ptrdiff_t(at + 4), b.begin() + std::ptrdiff_t(at + 8));
+    if (type == "IDAT" || type == "IEND" || len > b.size() - at - 12) break;
+    if (type == "eXIf") return TiffOrientation(&b[at + 8], len);
+    at += 12 + len;
+  }
+  return 1;
+}
+
+bool DecodePng(const Bytes &b, Decoded *out, std::string *why) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, b.data(), b.size())) {
+    *why = std::string("damaged PNG: ") + image.message;
+    return false;
+  }
+  const int w = int(image.width), h = int(image.height);
+  if (std::min(w, h) < kSmallestPhoto) {
+    png_image_free(&image);
+    *why = TooSmall(w, h);
+    return false;
+  }
+  if (double(w) * h > kLargestPngPixels) {
+    png_image_free(&image);
+    *why = Size(w, h) + " is too large for a PNG here; save it smaller or as JPEG";
+    return false;
+  }
+  // Without this flag the library takes 16-bit samples that carry no gamma as linear light,
+  // which would show such a photo washed out.
+  image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
+  image.format = PNG_FORMAT_RGB; // grey expanded, 16 bits reduced, alpha over the background
+  out->w = w;
+  out->h = h;
+  out->rgb.resize(PNG_IMAGE_SIZE(image));
+  png_color black{0, 0, 0};
+  if (!png_image_finish_read(&image, &black, out->rgb.data(), 0, nullptr)) {
+    *why = std::string("damaged PNG: ") + image.message;
+    png_image_free(&image);
+    return false;
+  }
+  out->orientation = PngOrientation(b);
+  return true;
+}
+
+double Lanczos3(double x) {
+  x = std::fabs(x);
+  if (x < 1e-9) return 1;
+  if (x >= 3) return 0;
+  const double px = kPi * x;
+  return 3 * std::sin(px) * std::sin(px / 3) / (px * px);
+}
+
+} // namespace
+
+std::vector<std::string> ListPhotos(const std::string &folder, std::string *error) {
+  std::error_code ec;
+  std::vector<std::string> names;
+  fs::directory_iterator it(folder, ec);
+  if (ec) {
+    *error = folder + ": cannot read the folder: " + ec.message();
+    return {};
+  }
+  for (const fs::directory_entry &e : it) {
+    const std::string name = e.path().filename().string();
+    if (name.empty() || name[0] == '.' || !e.is_regular_file(ec)) continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  for (std::string &n : names) n = (fs::path(folder) / n).string();
+  return names;
+}
+
+int TiffOrientation(const uint8_t *tiff, size_t size) {
+  if (size < 8) return 1;
+  const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+  if (!little && !(tiff[0] == 'M' && tiff[1] == 'M')) return 1;
+  auto u16 = [&](size_t at) {
+    return little ? uint32_t(tiff[at]) | uint32_t(tiff[at + 1]) << 8
+                  : uint32_t(tiff[at]) << 8 | uint32_t(tiff[at + 1]);
+  };
+  auto u32 = [&](size_t at) {
+    return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+  };
+  if (u16(2) != 42) return 1;
+  const size_t ifd = u32(4);
+  if (ifd > size - 2) return 1;
+  const size_t entries = u16(ifd);
+  for (size_t i = 0; i < entries; ++i) {
+    const size_t e = ifd + 2 + 12 * i;
+    if (e + 12 > size) break;
+    if (u16(e) != 0x0112 || u16(e + 2) != 3) continue; // Orientation, a SHORT
+    const uint32_t v = u16(e + 8);
+    return v >= 1 && v <= 8 ? int(v) : 1;
+  }
+  return 1;
+}
+
+Image Orient(const Image &img, int orientation) {
+  const int n = img.w;
+  Image out(n, n);
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      const int m = n - 1;
+      int sx = x, sy = y;
+      switch (orientation) {
+      case 2: sx = m - x; break;
+      case 3: sx = m - x, sy = m - y; break;
+      case 4: sy = m - y; break;
+      case 5: sx = y, sy = x; break;
+      case 6: sx = y, sy = m - x; break;
+      case 7: sx = m - y, sy = m - x; break;
+      case 8: sx = m - y, sy = x; break;
+      default: break;
+      }
+      out.At(x, y) = img.At(sx, sy);
+    }
+  return out;
+}
+
+Image ResampleSquare(const std::vector<uint8_t> &rgb, int w, int x0, int y0, int side, int out) {
+  // The taps of each output position along one axis, the same for both: the square's own.
+  struct Tap {
+    int at;
+    float weight;
+  };
+  std::vector<std::vector<Tap>> taps(static_cast<size_t>(out));
+  const double scale = double(side) / out, width = std::max(1.0, scale), reach = 3 * width;
+  for (int i = 0; i < out; ++i) {
+    const double centre = (i + 0.5) * scale - 0.5;
+    double sum = 0;
+    for (int j = int(std::floor(centre - reach)) + 1; j <= int(std::floor(centre + reach)); ++j) {
+      const double wgt = Lanczos3((j - centre) / width);
+      if (wgt == 0) continue;
+      // Past the square's edge its border pixels stand in, so nothing outside it shows.
+      taps[size_t(i)].push_back({std::clamp(j, 0, side - 1), float(wgt)});
+      sum += wgt;
+    }
+    for (Tap &t : taps[size_t(i)]) t.weight = float(t.weight / sum);
+  }
+  // Across first, over every row of the square; then down.
+  std::vector<float> across(size_t(side) * size_t(out) * 3);
+  for (int y = 0; y < side; ++y) {
+    const uint8_t *src = &rgb[(size_t(y0 + y) * size_t(w) + size_t(x0)) * 3];
+    float *dst = &across[size_t(y) * size_t(out) * 3];
+    for (int i = 0; i < out; ++i) {
+      float r = 0, g = 0, b = 0;
+      for (const Tap &t : taps[size_t(i)]) {
+        const uint8_t *p = src + size_t(t.at) * 3;
+        r += t.weight * p[0];
+        g += t.weight * p[1];
+        b += t.weight * p[2];
+      }
+      dst[i * 3] = r, dst[i * 3 + 1] = g, dst[i * 3 + 2] = b;
+    }
+  }
+  Image img(out, out);
+  for (int y = 0; y < out; ++y)
+    for (int x = 0; x < out; ++x) {
+      double r = 0, g = 0, b = 0;
+      for (const Tap &t : taps[size_t(y)]) {
+        const float *p = &across[(size_t(t.at) * size_t(out) + size_t(x)) * 3];
+        r += t.weight * p[0];
+        g += t.weight * p[1];
+        b += t.weight * p[2];
+      }
+      img.At(x, y) = Vec3{r, g, b} / 255.0;
+    }
+  return img;
+}
+
+Image LoadPhoto(const std::string &path, int side, std::string *error) {
+  std::ifstream in(path, std::ios::binary);
+  Bytes b;
+  if (in) b.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in || in.bad()) {
+    *error = path + ": cannot read: " + std::strerror(errno);
+    return {};
+  }
+  const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Decoded d;
+  std::string why;
+  bool ok;
+  if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) {
+    ok = DecodeJpeg(b, side, &d, &why);
+  } else if (b.size() >= 8 && std::equal(png, png + 8, b.begin())) {
+    ok = DecodePng(b, &d, &why);
+  } else {
+    ok = false;
+    why = "not a picture (a JPEG or PNG file)";
+  }
+  if (!ok) {
+    *error = path + ": " + why;
+    return {};
+  }
+  const int sq = std::min(d.w, d.h);
+  return Orient(ResampleSquare(d.rgb, d.w, (d.w - sq) / 2, (d.h - sq) / 2, sq, side),
+                d.orientation);
+}
+
+} // namespace art

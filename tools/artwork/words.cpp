@@ -1,0 +1,155 @@
+#include "tools/artwork/words.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "tools/artwork/cards.h"
+#include "tools/artwork/text.h"
+
+namespace art {
+namespace {
+
+std::string Trim(const std::string &s) {
+  size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+std::string At(const std::string &path, int line) { return path + ":" + std::to_string(line); }
+
+std::string CodePoint(char32_t ch) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "U+%04X", unsigned(ch));
+  return buf;
+}
+
+} // namespace
+
+size_t InvalidUtf8At(const std::string &s) {
+  for (size_t i = 0; i < s.size();) {
+    const uint8_t b = uint8_t(s[i]);
+    int extra;
+    uint32_t cp, least;
+    if (b < 0x80)
+      extra = 0, cp = b, least = 0;
+    else if (b >= 0xC2 && b <= 0xDF)
+      extra = 1, cp = b & 0x1Fu, least = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+      extra = 2, cp = b & 0x0Fu, least = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+      extra = 3, cp = b & 0x07u, least = 0x10000;
+    else
+      return i;
+    for (int k = 1; k <= extra; ++k) {
+      if (i + size_t(k) >= s.size() || (uint8_t(s[i + size_t(k)]) & 0xC0) != 0x80) return i;
+      cp = cp << 6 | (uint8_t(s[i + size_t(k)]) & 0x3Fu);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
+    i += size_t(extra) + 1;
+  }
+  return std::string::npos;
+}
+
+std::vector<WordsCard> ParseWords(const std::string &path, const std::string &text,
+                                  std::vector<std::string> *errors) {
+  const size_t before = errors->size();
+  std::vector<WordsCard> cards;
+  bool open = false; // the last line read belongs to a card
+  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  for (int number = 1; start < text.size(); ++number) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (size_t bad = InvalidUtf8At(line); bad != std::string::npos) {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02X", unsigned(uint8_t(line[bad])));
+      errors->push_back(At(path, number) + ": not UTF-8 (byte " + byte + " at column " +
+                        std::to_string(bad + 1) + "); save the file as UTF-8");
+      continue;
+    }
+    if (!line.empty() && line[0] == '#') continue;
+    line = Trim(line);
+    if (line.empty()) {
+      open = false;
+      continue;
+    }
+    if (!open) cards.emplace_back();
+    open = true;
+    cards.back().lines.push_back(line == "." ? std::string() : line);
+    cards.back().fileLines.push_back(number);
+  }
+  const size_t wanted = size_t(kOpeningCards + kClosingCards);
+  const std::string need = "the show needs exactly " + std::to_string(wanted) + ": " +
+                           std::to_string(kOpeningCards) + " opening, " +
+                           std::to_string(kClosingCards) + " closing";
+  if (errors->size() == before && cards.empty())
+    errors->push_back(path + ": no cards in it; " + need);
+  else if (errors->size() == before && cards.size() != wanted)
+    errors->push_back(path + ": " + std::to_string(cards.size()) +
+                      (cards.size() == 1 ? " card; " : " cards; ") + need +
+                      " (cards are separated by a blank line; write \".\" for an empty line "
+                      "within a card)");
+  if (errors->size() != before) cards.clear();
+  return cards;
+}
+
+std::vector<WordsCard> ReadWords(const std::string &path, std::vector<std::string> *errors) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    errors->push_back(path + ": cannot read: " + std::strerror(errno));
+    return {};
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    errors->push_back(path + ": cannot read: " + std::strerror(errno));
+    return {};
+  }
+  if (text.empty()) {
+    errors->push_back(path + ": empty; the show needs its " +
+                      std::to_string(kOpeningCards + kClosingCards) + " cards");
+    return {};
+  }
+  return ParseWords(path, text, errors);
+}
+
+int SmallestCardSize(const std::string &fontPath, int side, double margin) {
+  int ours = kLargestCardSize;
+  for (const CardText &card : kOurCardTexts)
+    ours = std::min(ours, CardPixelSize(fontPath, LinesOf(card), side, margin));
+  return (2 * ours + 2) / 3;
+}
+
+void CheckWordsFit(const std::string &path, const std::vector<WordsCard> &cards,
+                   const std::string &fontPath, int side, double margin,
+                   std::vector<std::string> *errors) {
+  const int minPixelSize = SmallestCardSize(fontPath, side, margin);
+  const std::string atLeast = std::to_string(minPixelSize) + " px";
+  for (size_t c = 0; c < cards.size(); ++c) {
+    const WordsCard &card = cards[c];
+    const std::string which = "card " + std::to_string(c + 1);
+    bool glyphsMissing = false;
+    for (auto [line, ch] : MissingGlyphs(fontPath, card.lines)) {
+      errors->push_back(At(path, card.fileLines[line]) + ": " + which + ", line " +
+                        std::to_string(line + 1) + ": the font has no letter " + CodePoint(ch) +
+                        "; write it with Latin or Cyrillic letters");
+      glyphsMissing = true;
+    }
+    if (glyphsMissing) continue;
+    CardFit fit = FitCardText(fontPath, card.lines, side, margin, minPixelSize);
+    for (size_t line : fit.tooWide)
+      errors->push_back(At(path, card.fileLines[line]) + ": " + which + ", line " +
+                        std::to_string(line + 1) + " is too wide even at " + atLeast +
+                        ", two thirds of our type size; break it into shorter lines");
+    if (fit.tooTall)
+      errors->push_back(At(path, card.fileLines.front()) + ": " + which + " has too many lines (" +
+                        std::to_string(card.lines.size()) + ") to fit even at " + atLeast +
+                        "; use fewer lines");
+  }
+}
+
+} // namespace art

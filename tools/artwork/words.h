@@ -1,0 +1,39 @@
+// The words file of a person's own show: the text of its ten text cards.
+//
+// UTF-8 text. Cards are separated by blank lines; a line whose first character is '#' is a
+// comment and separates nothing; a line holding only "." is an empty line within a card
+// (a half-line gap, as in our own closing cards). Spaces and tabs around a line are dropped,
+// and so are a byte-order mark and carriage returns before line ends.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace art {
+
+struct WordsCard {
+  std::vector<std::string> lines; // "" for a "." line
+  std::vector<int> fileLines;     // where each line is in the file, from 1
+};
+
+// Every message names `path` and, where there is one, the line: "PATH:LINE: ...". A refusal
+// gives no cards and at least one message.
+std::vector<WordsCard> ParseWords(const std::string &path, const std::string &text,
+                                  std::vector<std::string> *errors);
+std::vector<WordsCard> ReadWords(const std::string &path, std::vector<std::string> *errors);
+
+// The smallest type a card of a words file may be set at: two thirds of the smallest size our
+// own cards are set at (each card is set as large as it fits, as ours are).
+int SmallestCardSize(const std::string &fontPath, int side, double margin);
+
+// Refuses the cards that do not fit even at SmallestCardSize, and characters the font lacks.
+// Cards are numbered from 1 in the messages.
+void CheckWordsFit(const std::string &path, const std::vector<WordsCard> &cards,
+                   const std::string &fontPath, int side, double margin,
+                   std::vector<std::string> *errors);
+
+// Where a string stops being UTF-8 (RFC 3629: no overlong forms, no surrogates, nothing above
+// U+10FFFF); npos when all of it is.
+size_t InvalidUtf8At(const std::string &s);
+
+} // namespace art

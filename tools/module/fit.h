@@ -1,0 +1,38 @@
+// Whether a module fits the show: every order and row the scene's card table
+// waits for must be played, in the table's sequence, before the music first
+// goes back to order 0, where the show ends. The music is followed as the
+// intro's player follows it: loaded and looped the same way, its position
+// marked before each chunk it renders.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmor::fit {
+
+// When one step of the card table comes in the music.
+struct StepTime {
+  int32_t card;     // the card revealed, or noCard for the step that arms the end
+  uint32_t order;   // where the step waits
+  uint32_t rowFrom; // or anyRow
+  double seconds;   // from the start of the music
+};
+
+struct Fit {
+  // Why the module does not fit, one reason each, saying what to change;
+  // empty when it fits.
+  std::vector<std::string> reasons;
+  double passSeconds = 0; // one pass through the song, as libopenmpt reckons it
+  // Filled when the module fits: every step in the table's sequence, and the
+  // first return to order 0, which ends the show.
+  std::vector<StepTime> steps;
+  double endSeconds = 0;
+};
+
+Fit CheckModule(const void *bytes, size_t size);
+// The reasons do not name the file; a caller that shows them does.
+Fit CheckModuleFile(const std::string &path);
+
+} // namespace velmor::fit
