@@ -11,7 +11,12 @@ build:
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only the two programs it may start: a first run waits for the show, not for
+# the test suite's build.
+run:
+	@bash scripts/setup.sh
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target velmor velmor-capture
 	@bash scripts/run.sh
 
 # The whole suite twice: the normal build, then every program and test again
