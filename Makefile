@@ -158,11 +158,12 @@ gift:
 
 # What a gift may do to the folder it fills (seconds, nothing built); a gift
 # made from the words in examples/, photos of the test's own making and our
-# module, and the refusals (about two minutes).
+# module, and the refusals (about two minutes); two gifts made at once.
 gift-check:
 	@bash scripts/setup.sh --tests
 	bash tests/gift/out_safety.sh
 	bash tests/gift/gift_check.sh
+	bash tests/gift/two_gifts.sh
 
 # A contact sheet of all 45 pictures with their names, for looking at them at once.
 artwork-sheet: build

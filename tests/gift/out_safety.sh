@@ -147,7 +147,7 @@ refused "odd OUT" "holds files that are not a gift" "$work/$odd" \
   make -s gift WORDS="$words" OUT="$work/$odd"
 # The line names OUT so that it can be pasted back into a shell.
 named=$(sed -n 's/^gift: OUT=\(.*\) holds files that are not a gift.*/\1/p' "$work/log")
-[ "$(eval "printf %s $named")" = "$work/$odd" ] || fail "OUT is named as $named"
+[ "$(cd "$work" && eval "printf %s $named")" = "$work/$odd" ] || fail "OUT is named as $named"
 [ -z "$(find "$work" "$checkout" -name pwned)" ] || fail "a backtick in a path ran"
 say "a quote, a dollar, a backtick and ё in WORDS, PHOTOS, MUSIC and OUT arrive as given"
 
