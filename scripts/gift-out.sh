@@ -191,8 +191,8 @@ EOF
 # gift_out_finish: marks $gift_part as a gift and puts it in OUT's place,
 # which gift_out_refusal has just found free for it.
 gift_out_finish() {
-  printf '%s\n' "A gift made by make gift of Velmor for Torva: the next gift made here replaces" \
-    "this folder, which holds nothing else." >"$gift_part/$gift_mark"
+  printf '%s\n' "A gift made by make gift (Velmor for Torva). The next gift made here" \
+    "replaces this whole folder: keep nothing else in it." >"$gift_part/$gift_mark"
   gift_out_step ready
   if [ ! -e "$gift_out" ]; then
     mv -T -- "$gift_part" "$gift_out"
