@@ -18,18 +18,7 @@
 # nothing outside it.
 #
 #   tests/gift/out_safety.sh      (from the repository root; a few seconds)
-set -euo pipefail
-
-root=$(cd "$(dirname "$0")/../.." && pwd -P)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-work=$(realpath "$work")
-
-fail() {
-  echo "out_safety: FAIL: $*" >&2
-  exit 1
-}
-say() { echo "out_safety: $*"; }
+source "$(dirname "$0")/lib.sh"
 # Every path under a folder (or a file) with its type, mode and content.
 tree_sum() {
   (cd "$(dirname "$1")" && find "$(basename "$1")" -printf '%y %m %p\n' | sort &&

@@ -7,18 +7,8 @@
 # name OUT so that they paste back, and no backtick ran.
 #
 #   tests/gift/two_gifts.sh      (from the repository root; a minute or two)
-set -euo pipefail
-
-root=$(cd "$(dirname "$0")/../.." && pwd -P)
+source "$(dirname "$0")/lib.sh"
 cd "$root"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-  echo "two_gifts: FAIL: $*" >&2
-  exit 1
-}
-say() { echo "two_gifts: $*"; }
 
 # shellcheck disable=SC2016
 odd=$work/'for "Anna" $HOME `touch pwned` ё'
@@ -59,8 +49,9 @@ say "both gifts made, one after the other: $(tail -qn1 "$work"/[ab].log | cut -c
 # Each gift against the pictures its own inputs give alone, and its intro
 # against its pictures and the other's.
 artwork=build/tools/artwork/velmor-artwork
-"$artwork" --words "$odd/words.txt" --photos "$odd/photos" "$work/a.images" >/dev/null
-"$artwork" --words "$work/b/words.txt" --photos "$work/b/photos" "$work/b.images" >/dev/null
+"$artwork" --words "$odd/words.txt" --photos "$odd/photos" "$work/a.images" >"$work/artwork.log" 2>&1 &&
+  "$artwork" --words "$work/b/words.txt" --photos "$work/b/photos" "$work/b.images" >"$work/artwork.log" 2>&1 ||
+  fail "the pictures of one gift's inputs alone: $(cat "$work/artwork.log")"
 carries() { # carries PROGRAM PICTURE: the bytes of PICTURE are inside PROGRAM
   python3 -c "import sys; sys.exit(open(sys.argv[2], 'rb').read() not in open(sys.argv[1], 'rb').read())" "$@"
 }
