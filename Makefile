@@ -145,21 +145,30 @@ web-screenshots: web
 # (examples/words.txt shows the form); PHOTOS, a folder of pictures for the
 # picture cards; MUSIC, a module that fits the show; all in OUT (default gift/),
 # with the browser page and the Windows zip when TARGETS=web,windows asks.
+# They reach the script through its environment, exactly as given: $(value …)
+# keeps make from reading a `$` in them, and no shell reads them at all.
 WORDS ?=
 PHOTOS ?=
 MUSIC ?=
 OUT ?= gift
 TARGETS ?=
 .PHONY: gift gift-check
+gift: override export WORDS := $(value WORDS)
+gift: override export PHOTOS := $(value PHOTOS)
+gift: override export MUSIC := $(value MUSIC)
+gift: override export OUT := $(value OUT)
+gift: override export TARGETS := $(value TARGETS)
 gift:
-	@bash scripts/setup.sh --tests
-	@bash scripts/gift.sh "$(WORDS)" "$(PHOTOS)" "$(MUSIC)" "$(OUT)" "$(TARGETS)"
+	@bash scripts/gift.sh
 
-# A gift made from the words in examples/, photos of the test's own making and
-# our module, and the refusals (about two minutes).
+# What a gift may do to the folder it fills (seconds, nothing built); a gift
+# made from the words in examples/, photos of the test's own making and our
+# module, and the refusals (about two minutes); two gifts made at once.
 gift-check:
 	@bash scripts/setup.sh --tests
+	bash tests/gift/out_safety.sh
 	bash tests/gift/gift_check.sh
+	bash tests/gift/two_gifts.sh
 
 # A contact sheet of all 45 pictures with their names, for looking at them at once.
 artwork-sheet: build

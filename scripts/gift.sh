@@ -4,24 +4,30 @@
 #
 #   scripts/gift.sh WORDS [PHOTOS] [MUSIC] [OUT] [TARGETS]
 #
-# (make gift WORDS=… PHOTOS=… MUSIC=… OUT=… TARGETS=… calls it.) Everything is
-# checked before anything is built; everything is built into a folder beside
-# OUT, which takes OUT's place only when complete, so a refusal or a failure
-# leaves OUT as it was. The repository's own pictures and module are only read.
+# or, with no arguments, from the variables WORDS, PHOTOS, MUSIC, OUT and
+# TARGETS of its environment: that is how make gift WORDS=… passes them, so
+# that no quote, dollar or backtick in a path is read by a shell. Everything
+# is checked before anything is built, OUT first: it may hold only a previous
+# gift (scripts/gift-out.sh says how one is known and replaced). Everything is
+# built into a folder beside OUT, which takes OUT's place only when complete,
+# so a refusal, a failure or an interrupt leaves OUT as it was. The
+# repository's own pictures and module are only read.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-words=${1:-}
-photos=${2:-}
-music=${3:-}
-out=${4:-gift}
-targets=${5:-}
+root=$(cd "$(dirname "$0")/.." && pwd -P)
+source "$root/scripts/gift-out.sh"
+if [ $# -gt 0 ]; then
+  words=$1 photos=${2:-} music=${3:-} out=${4:-} targets=${5:-}
+else
+  words=${WORDS:-} photos=${PHOTOS:-} music=${MUSIC:-} out=${OUT:-} targets=${TARGETS:-}
+fi
+out=${out:-gift}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 say() { echo "gift: $*" >&2; }
 refuse() {
   say "$*"
-  say "nothing was written to $out/"
+  say "nothing was written to $(quoted "$out")"
   exit 1
 }
 
@@ -39,10 +45,18 @@ for target in ${targets//,/ }; do
     *) refuse "TARGETS=$targets: \"$target\" is not one of web, windows" ;;
   esac
 done
-case "$(realpath -m -- "$out")" in
-  "$root" | "$root/assets"* | "$root/build"* | "$root/scripts"*)
-    refuse "OUT=$out is one of the repository's own folders; name a new one" ;;
-esac
+why=$(gift_out_refusal "$root" "$out" "$words" "$photos" "$music")
+[ -z "$why" ] || refuse "$why"
+
+bash "$root/scripts/setup.sh" --tests
+# One gift at a time per checkout: they share the build below.
+gift_build=$root/build-gift
+mkdir -p "$gift_build"
+exec {lock}>"$gift_build/lock"
+if ! flock -n "$lock"; then
+  say "waiting for another gift being made in this checkout"
+  flock "$lock"
+fi
 
 started=$(date +%s.%N)
 # The tools, from the normal build.
@@ -51,16 +65,15 @@ cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j"$jobs" --target velmor-artwork velmor-module >/dev/null
 tools=$root/build/tools
 
-module=$root/torva_velmor2.it
 if [ -n "$music" ]; then
   say "checking that $music fits the show"
   "$tools/module/velmor-module" --check "$music" >/dev/null || refuse "$music does not fit the show"
-  module=$(realpath -- "$music")
 fi
-
-# The pictures go to a fixed place inside the gift's own build, so that a
-# second gift rebuilds only what its pictures change.
-gift_build=$root/build-gift
+# The module and the pictures go to fixed places inside the gift's own build,
+# so that a second gift rebuilds only what they change, and so that the
+# builds below never see a path as it was given.
+module=$gift_build/torva_velmor2.it
+cmp -s -- "${music:-$root/torva_velmor2.it}" "$module" || cp -- "${music:-$root/torva_velmor2.it}" "$module"
 images=$gift_build/images
 say "making the 45 pictures"
 photo_args=()
@@ -68,10 +81,8 @@ photo_args=()
 "$tools/artwork/velmor-artwork" --words "$words" "${photo_args[@]}" "$images" ||
   refuse "the words or photos were refused (see above)"
 
-parent=$(dirname -- "$(realpath -m -- "$out")")
-mkdir -p "$parent"
-part=$(mktemp -d "$parent/.$(basename -- "$out").part-XXXXXX")
-trap 'rm -rf "$part"' EXIT
+gift_out_begin "$out"
+part=$gift_part
 
 say "building the intro with them"
 cmake -S "$root" -B "$gift_build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -91,8 +102,9 @@ if [ "$want_web" = 1 ]; then
   deps=$(NODE_PATH=/usr/share/nodejs bash "$root/scripts/third-party.sh" web)
   NODE_PATH=/usr/share/nodejs emcmake cmake -S "$root" -B "$gift_build/emscripten" \
     -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$deps" -DVELMOR_IMAGES="$images" \
-    -DVELMOR_MODULE="$module" -DVELMOR_WEB_PAGE="$part/web" >/dev/null
+    -DVELMOR_MODULE="$module" -DVELMOR_WEB_PAGE="$gift_build/web" >/dev/null
   NODE_PATH=/usr/share/nodejs cmake --build "$gift_build/emscripten" -j"$jobs" >/dev/null
+  cp -R "$gift_build/web" "$part/web"
 fi
 if [ "$want_windows" = 1 ]; then
   say "building the Windows program"
@@ -105,16 +117,11 @@ if [ "$want_windows" = 1 ]; then
   cp "$gift_build/windows/velmor-for-torva.zip" "$part/"
 fi
 
-# OUT is replaced only now, whole.
-if [ -e "$out" ]; then
-  old=$(mktemp -d "$parent/.$(basename -- "$out").old-XXXXXX")
-  mv -- "$out" "$old/"
-  mv -- "$part" "$out"
-  rm -rf -- "$old"
-else
-  mv -- "$part" "$out"
-fi
-trap - EXIT
+# OUT is replaced only now, and only if it still holds nothing but a gift.
+why=$(gift_out_refusal "$root" "$out" "$words" "$photos" "$music")
+[ -z "$why" ] || refuse "$why"
+gift_out_finish
 seconds=$(python3 -c "print(round($(date +%s.%N) - $started))")
-say "done in $seconds s: $out/ (cd $out && ./velmor plays it; ./velmor-capture -o gift.mp4 films it;" \
-  "$out/preview.png shows every picture)"
+shown=$(quoted "$out")
+say "done in $seconds s: $shown (cd $shown && ./velmor plays it; ./velmor-capture -o gift.mp4 films it;" \
+  "$shown/preview.png shows every picture)"

@@ -11,18 +11,8 @@
 #  - the repository's own pictures and module are unchanged by all of it.
 #
 #   tests/gift/gift_check.sh      (from the repository root; a few minutes)
-set -euo pipefail
-
-root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/lib.sh"
 cd "$root"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-  echo "gift_check: FAIL: $*" >&2
-  exit 1
-}
-say() { echo "gift_check: $*"; }
 ours() { (cd "$root" && sha256sum assets/images/* torva_velmor2.it); }
 tree_sum() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 sha256sum); }
 difference() { python3 tests/frame_difference.py "$@"; }
