@@ -124,6 +124,7 @@ set(VELMOR_WIN32_LINK_OPTIONS -static -s -mwindows -Wl,--undefined=WinMain)
 
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
 set(VELMOR_ROOM_NEEDS_music records)
+set(VELMOR_ROOM_NEEDS_fit module)
 set(VELMOR_ROOM_PACKAGES_assets libjpeg)
 set(VELMOR_ROOM_PACKAGES_artwork libjpeg freetype2 libpng)
 set(VELMOR_ROOM_PACKAGES_music libopenmpt fftw3f)

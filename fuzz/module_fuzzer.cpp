@@ -1,6 +1,7 @@
-// The music path on arbitrary module files: open through the player's own file
-// reader, install, play a short block, read position and spectrum, fade, and
-// release. Checks what the player promises whatever the module holds: it
+// The music path on arbitrary module files: first the size a gift's module is
+// measured by, on the bytes as they came; then open through the player's own
+// file reader, install, play a short block, read position and spectrum, fade,
+// and release. Checks what the player promises whatever the module holds: it
 // renders exactly the frames asked for, a finished fade is silence and stops
 // the channel, and spectra are finite magnitudes.
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "music/player_core.h"
+#include "tools/module/it_format.h"
 
 namespace {
 
@@ -38,6 +40,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  // An Impulse Tracker file needs at least its own fixed header.
+  const uint64_t needed = velmor::it::BytesNeeded(data, size);
+  if (needed != 0 && needed < 0xC0) Fail("a module measured smaller than its header");
+
   std::FILE *file = std::fopen(InputPath().c_str(), "wb");
   if (file == nullptr) Fail("cannot write the input file");
   if (size != 0 && std::fwrite(data, 1, size, file) != size) Fail("short write of the input");

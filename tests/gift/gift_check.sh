@@ -6,8 +6,9 @@
 #    ours, whose first picture card carries the first photo's colour, and
 #    whose capture tool shows the new dedication at 7 s;
 #  - 9 and 11 cards, a line too long, a file that is not UTF-8, a file in
-#    PHOTOS that is not a picture and a module whose order 7 is too short are
-#    each refused with their message, a nonzero status and OUT untouched;
+#    PHOTOS that is not a picture, a module whose order 7 is too short and a
+#    module cut short are each refused with their message, a nonzero status
+#    and OUT untouched;
 #  - the repository's own pictures and module are unchanged by all of it.
 #
 #   tests/gift/gift_check.sh      (from the repository root; a few minutes)
@@ -132,6 +133,19 @@ struct.pack_into("<H", data, offset + 2, 100)
 open(sys.argv[2], "wb").write(data)
 EOF
 refused "order 7 too short" "order 7 has 100 rows" "$words" "" "$work/short.it"
+# Our module cut to 43 % of its size, and its first 1000 bytes: one line each.
+size=$(stat -c %s torva_velmor2.it)
+head -c $((size * 43 / 100)) torva_velmor2.it >"$work/cut.it"
+head -c 1000 torva_velmor2.it >"$work/first-1000.it"
+refused "module cut to 43 %" \
+  "cut.it: the file is cut short or damaged; $((size * 43 / 100)) of $size bytes" \
+  "$words" "" "$work/cut.it"
+refused "module of 1000 bytes" "first-1000.it: the file is cut short or damaged; 1000 of " \
+  "$words" "" "$work/first-1000.it"
+for name in "module cut to 43 %" "module of 1000 bytes"; do
+  [ "$(grep -c '^velmor-module:' "$work/$name.log")" = 1 ] ||
+    fail "$name: not one line from the check: $(cat "$work/$name.log")"
+done
 
 [ "$(ours)" = "$before" ] || fail "the repository's own pictures or module changed"
 say "the repository's own pictures and module are unchanged"

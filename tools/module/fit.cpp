@@ -14,6 +14,7 @@
 #include "app/show.h"
 #include "music/player_core.h"
 #include "scene/timeline_table.h"
+#include "tools/module/it_format.h"
 
 namespace velmor::fit {
 namespace {
@@ -266,6 +267,14 @@ void CheckPlay(const Played &p, const std::vector<bool> &refused, Fit *fit) {
 
 Fit CheckModule(const void *bytes, size_t size) {
   Fit fit;
+  // libopenmpt plays a cut file without a word, its lost patterns and samples
+  // as silence, so the file's own headers are measured against it first.
+  const uint64_t needed = it::BytesNeeded(static_cast<const uint8_t *>(bytes), size);
+  if (needed > size) {
+    fit.reasons.push_back(Printf("the file is cut short or damaged; %zu of %llu bytes", size,
+                                 static_cast<unsigned long long>(needed)));
+    return fit;
+  }
   // Loaded as the player loads the music (music/player_core.cpp).
   int error = 0;
   const char *message = nullptr;

@@ -31,6 +31,9 @@ struct Fit {
   double endSeconds = 0;
 };
 
+// A file shorter than its headers say (see it::BytesNeeded) is refused for
+// that alone, in one reason: "the file is cut short or damaged; N of M bytes",
+// its size and the size its headers need.
 Fit CheckModule(const void *bytes, size_t size);
 // The reasons do not name the file; a caller that shows them does.
 Fit CheckModuleFile(const std::string &path);

@@ -11,6 +11,7 @@ namespace {
 constexpr size_t kHeaderSize = 0xC0;
 constexpr size_t kInstrumentSize = 554;
 constexpr size_t kSampleHeaderSize = 80;
+constexpr size_t kPatternHeaderSize = 8;
 
 class Writer {
 public:
@@ -148,7 +149,66 @@ size_t WriteSampleHeader(Writer &w, const Sample &s) {
   return pointerAt;
 }
 
+// Fields of a file whose length at `at` the caller has checked.
+uint32_t U16At(const uint8_t *b, uint64_t at) { return b[at] | b[at + 1] << 8; }
+uint32_t U32At(const uint8_t *b, uint64_t at) { return U16At(b, at) | U16At(b, at + 2) << 16; }
+
+// Where the data of the sample whose whole header lies at `header` ends.
+uint64_t SampleDataEnd(const uint8_t *b, size_t size, uint64_t header) {
+  const uint32_t flags = b[header + 0x12];
+  if ((flags & 1) == 0) return 0; // no data
+  const uint64_t frames = U32At(b, header + 0x30);
+  const uint64_t at = U32At(b, header + 0x48);
+  const bool wide = (flags & 2) != 0;
+  const uint64_t channels = (flags & 4) != 0 ? 2 : 1;
+  if ((flags & 8) != 0) {
+    // Compressed: per channel, one block per 32768 bytes of decoded sound,
+    // each led by its length, so only walking the blocks finds the end.
+    const uint64_t perBlock = wide ? 0x4000 : 0x8000;
+    const uint64_t blocks = channels * ((frames + perBlock - 1) / perBlock);
+    uint64_t end = at;
+    for (uint64_t i = 0; i < blocks; ++i) {
+      if (end + 2 > size) return end + 2;
+      end += 2 + U16At(b, end);
+    }
+    return end;
+  }
+  // 4-bit deltas after a 16-byte table, which some 8-bit samples are stored as.
+  if (b[header + 0x2E] == 0xFF && !wide) return at + 16 + (frames + 1) / 2;
+  return at + frames * channels * (wide ? 2 : 1);
+}
+
 } // namespace
+
+uint64_t BytesNeeded(const uint8_t *b, size_t size) {
+  if (size < 4 || std::memcmp(b, "IMPM", 4) != 0) return 0;
+  if (size < kHeaderSize) return kHeaderSize;
+  const uint64_t orders = U16At(b, 0x20), instruments = U16At(b, 0x22), samples = U16At(b, 0x24),
+                 patterns = U16At(b, 0x26);
+  const uint64_t instrumentPointers = kHeaderSize + orders;
+  const uint64_t samplePointers = instrumentPointers + 4 * instruments;
+  const uint64_t patternPointers = samplePointers + 4 * samples;
+  uint64_t needed = patternPointers + 4 * patterns;
+  if (needed > size) return needed;
+  auto reach = [&needed](uint64_t end) { needed = std::max(needed, end); };
+  if ((U16At(b, 0x2E) & 1) != 0) reach(uint64_t{U32At(b, 0x38)} + U16At(b, 0x36));
+  // An offset of 0 stands for an empty slot.
+  for (uint64_t i = 0; i < instruments; ++i)
+    if (const uint64_t at = U32At(b, instrumentPointers + 4 * i)) reach(at + kInstrumentSize);
+  for (uint64_t i = 0; i < samples; ++i) {
+    const uint64_t at = U32At(b, samplePointers + 4 * i);
+    if (at == 0) continue;
+    reach(at + kSampleHeaderSize);
+    if (at + kSampleHeaderSize <= size) reach(SampleDataEnd(b, size, at));
+  }
+  for (uint64_t i = 0; i < patterns; ++i) {
+    const uint64_t at = U32At(b, patternPointers + 4 * i);
+    if (at == 0) continue;
+    reach(at + kPatternHeaderSize);
+    if (at + kPatternHeaderSize <= size) reach(at + kPatternHeaderSize + U16At(b, at));
+  }
+  return needed;
+}
 
 Pattern::Pattern(int rowCount, int channelCount)
     : rows(rowCount), channels(channelCount), cells(static_cast<size_t>(rowCount) * channelCount) {}

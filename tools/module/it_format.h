@@ -1,9 +1,11 @@
 // A small in-memory model of an Impulse Tracker module and its serialiser.
 // Only what the generator needs: instruments with volume envelopes, uncompressed
-// 16-bit mono samples, packed patterns and an optional song message.
+// 16-bit mono samples, packed patterns and an optional song message. Files of
+// other makers are only measured, never read into the model.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -96,5 +98,14 @@ std::vector<uint8_t> WriteModule(const Module &module);
 
 // Packs one pattern's rows as the format stores them after its 8-byte header.
 std::vector<uint8_t> PackPattern(const Pattern &pattern);
+
+// How many bytes an Impulse Tracker file's headers say it holds: the fixed
+// header, the order list and offset tables, the song message, and every
+// instrument, sample header, sample's data and pattern the tables point at.
+// What lies past the end of `bytes` cannot be read, so a header cut off counts
+// only its own size: a file that is cut short gets a figure above its size,
+// not necessarily the whole file's. Bytes past the figure (a later tracker's
+// additions) are no concern of it. 0 when the bytes do not begin "IMPM".
+uint64_t BytesNeeded(const uint8_t *bytes, size_t size);
 
 } // namespace velmor::it

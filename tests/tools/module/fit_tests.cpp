@@ -176,6 +176,179 @@ TEST(FitCheck, SaysWhenAFileIsNoModuleOrCannotBeRead) {
             Reasons{"cannot read it: No such file or directory"});
 }
 
+// Shape() with what a module carries besides: a song message, an instrument
+// and its sample, whose data the writer puts last. Its offset tables lie at
+// 0xC0 + 14: the instrument's, the sample's, then the 13 patterns'.
+Module Full() {
+  Module m = Shape();
+  m.message = "cut me";
+  velmor::it::Sample s;
+  s.data.assign(3000, 1000);
+  m.samples.push_back(s);
+  velmor::it::Instrument i;
+  i.sample = 1;
+  m.instruments.push_back(i);
+  return m;
+}
+
+constexpr size_t kTables = 0xC0 + 14;
+
+uint32_t U32(const std::vector<uint8_t> &b, size_t at) {
+  return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
+         static_cast<uint32_t>(b.at(at + 3)) << 24;
+}
+void Put32(std::vector<uint8_t> *b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b->at(at + i) = static_cast<uint8_t>(v >> 8 * i);
+}
+
+uint64_t Needed(const std::vector<uint8_t> &b) {
+  return velmor::it::BytesNeeded(b.data(), b.size());
+}
+
+std::vector<uint8_t> ReadAll(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The one reason of a refused cut file, with the two figures it gives.
+struct CutReason {
+  bool one = false; // the only reason, and of the expected form
+  unsigned long long size = 0, needed = 0;
+};
+CutReason Cut(const std::vector<uint8_t> &b, size_t size) {
+  const Fit fit = velmor::fit::CheckModule(b.data(), size);
+  CutReason r;
+  char rest = 0;
+  r.one =
+      fit.reasons.size() == 1 &&
+      std::sscanf(fit.reasons[0].c_str(), "the file is cut short or damaged; %llu of %llu bytes%c",
+                  &r.size, &r.needed, &rest) == 2;
+  EXPECT_TRUE(r.one) << "cut at " << size << ": " << ::testing::PrintToString(fit.reasons);
+  return r;
+}
+
+TEST(ModuleSize, TheHeadersOfAWrittenModuleReachExactlyItsEnd) {
+  const std::vector<uint8_t> full = velmor::it::WriteModule(Full());
+  EXPECT_EQ(Needed(full), full.size());
+  const std::vector<uint8_t> ours = ReadAll(VELMOR_MODULE);
+  ASSERT_GT(ours.size(), 600000u) << VELMOR_MODULE;
+  EXPECT_EQ(Needed(ours), ours.size());
+
+  // Bytes after the last thing the headers point at are a later tracker's
+  // additions, not damage.
+  std::vector<uint8_t> longer = full;
+  longer.resize(full.size() + 100, 0xEE);
+  EXPECT_EQ(Needed(longer), full.size());
+  EXPECT_EQ(velmor::fit::CheckModule(longer.data(), longer.size()).reasons, Reasons{});
+
+  const std::string text = "velmor\n";
+  EXPECT_EQ(velmor::it::BytesNeeded(reinterpret_cast<const uint8_t *>(text.data()), text.size()),
+            0u);
+  EXPECT_EQ(velmor::it::BytesNeeded(full.data(), 3), 0u) << "too short to say what it is";
+}
+
+TEST(ModuleSize, OffsetsAndLengthsPastTheEndAreMeasuredIn64Bits) {
+  const std::vector<uint8_t> full = velmor::it::WriteModule(Full());
+  const size_t sample = U32(full, kTables + 4);
+  const uint64_t data = U32(full, sample + 0x48);
+
+  std::vector<uint8_t> longSample = full;
+  Put32(&longSample, sample + 0x30, 0xFFFFFFFF);
+  EXPECT_EQ(Needed(longSample), data + 2 * 0xFFFFFFFFull);
+
+  // A pattern offset past the end: at least its 8-byte header is needed.
+  std::vector<uint8_t> farPattern = full;
+  Put32(&farPattern, kTables + 8 + 4 * 12, 0xFFFFFFF0);
+  EXPECT_EQ(Needed(farPattern), 0xFFFFFFF0ull + 8);
+  const CutReason r = Cut(farPattern, farPattern.size());
+  EXPECT_EQ(r.size, full.size());
+  EXPECT_EQ(r.needed, 0xFFFFFFF0ull + 8);
+
+  std::vector<uint8_t> farInstrument = full;
+  Put32(&farInstrument, kTables, 0xFFFFFFFF);
+  EXPECT_EQ(Needed(farInstrument), 0xFFFFFFFFull + 554);
+
+  // The song message's length and place come from the header.
+  std::vector<uint8_t> longMessage = full;
+  longMessage[0x36] = longMessage[0x37] = 0xFF;
+  EXPECT_EQ(Needed(longMessage), std::max<uint64_t>(full.size(), U32(full, 0x38) + 0xFFFFull));
+}
+
+TEST(ModuleSize, CompressedAndDeltaSamplesAreMeasuredByTheirOwnLayout) {
+  // The sample's data is the file's last part, so it can be swapped for another.
+  const std::vector<uint8_t> full = velmor::it::WriteModule(Full());
+  const size_t sample = U32(full, kTables + 4);
+  const size_t data = U32(full, sample + 0x48);
+  ASSERT_EQ(data + 2 * 3000, full.size());
+
+  // Compressed, 16-bit, stereo, 0x4001 frames: two blocks per channel, each led
+  // by its length in bytes.
+  std::vector<uint8_t> compressed(full.begin(), full.begin() + static_cast<long>(data));
+  compressed[sample + 0x12] |= 4 | 8;
+  Put32(&compressed, sample + 0x30, 0x4001);
+  for (int block : {300, 40, 290, 1}) {
+    compressed.push_back(static_cast<uint8_t>(block));
+    compressed.push_back(static_cast<uint8_t>(block >> 8));
+    compressed.insert(compressed.end(), static_cast<size_t>(block), 0);
+  }
+  EXPECT_EQ(Needed(compressed), compressed.size());
+  EXPECT_EQ(Needed(std::vector<uint8_t>(compressed.begin(), compressed.end() - 1)),
+            compressed.size());
+  // Cut inside the third block's length: it and the next one cannot be found.
+  const size_t third = data + 2 + 300 + 2 + 40;
+  EXPECT_EQ(Needed(std::vector<uint8_t>(compressed.begin(), compressed.begin() + third + 1)),
+            third + 2);
+
+  // 8-bit stored as 4-bit deltas after a 16-byte table.
+  std::vector<uint8_t> deltas(full.begin(), full.begin() + static_cast<long>(data));
+  deltas[sample + 0x12] &= static_cast<uint8_t>(~2);
+  deltas[sample + 0x2E] = 0xFF;
+  deltas.resize(data + 16 + 1500);
+  EXPECT_EQ(Needed(deltas), deltas.size());
+
+  // A header without data needs none, whatever its length says.
+  std::vector<uint8_t> empty(full.begin(), full.begin() + static_cast<long>(data));
+  empty[sample + 0x12] = 0;
+  EXPECT_EQ(Needed(empty), empty.size());
+}
+
+TEST(FitCheck, RefusesACutModuleInOneReasonWhereverTheCutFalls) {
+  const std::vector<uint8_t> full = velmor::it::WriteModule(Full());
+  ASSERT_EQ(velmor::fit::CheckModule(full.data(), full.size()).reasons, Reasons{});
+  const size_t tables = kTables + 4 * (1 + 1 + 13);
+  const size_t instrument = U32(full, kTables), sample = U32(full, kTables + 4);
+  const size_t firstPattern = U32(full, kTables + 8);
+  const size_t sampleData = U32(full, sample + 0x48);
+  struct Case {
+    const char *where;
+    size_t cut;
+    unsigned long long needed; // 0: the whole file
+  };
+  for (const Case &c :
+       {Case{"in the header", 100, 0xC0}, Case{"in the offset tables", tables - 3, tables},
+        Case{"in the instrument", instrument + 100, 0},
+        Case{"in the sample header", sample + 70, 0},
+        Case{"in a pattern's rows", firstPattern + 50, 0},
+        Case{"in the sample data", sampleData + 10, 0},
+        Case{"one byte short", full.size() - 1, 0}}) {
+    SCOPED_TRACE(c.where);
+    const CutReason r = Cut(full, c.cut);
+    EXPECT_EQ(r.size, c.cut);
+    if (c.needed != 0) {
+      EXPECT_EQ(r.needed, c.needed);
+    } else {
+      // Headers that lie past the cut cannot say how far their data goes, so
+      // the figure is the most the readable headers reach: above the cut, and
+      // the whole file once every sample header is in.
+      EXPECT_GT(r.needed, c.cut);
+      EXPECT_LE(r.needed, full.size());
+      if (c.cut >= sample + 80) {
+        EXPECT_EQ(r.needed, full.size());
+      }
+    }
+  }
+}
+
 // Runs the tool; its exit status, standard output and standard error.
 struct ToolRun {
   int status;
@@ -227,6 +400,29 @@ TEST(FitCommand, PrintsTheTimesOrEveryReasonWithTheFileAndExitsAccordingly) {
   const ToolRun folder = Tool("--check /");
   EXPECT_EQ(folder.status, 1);
   EXPECT_EQ(folder.err, "velmor-module: /: cannot read it: it is a folder\n");
+}
+
+TEST(FitCommand, SaysOurModuleCutShortIsCutInOneLine) {
+  // Cut to 43 %, every header is in and the figure is the whole file; cut to
+  // 1000 bytes, only the offset tables are, and it is where they reach.
+  const std::vector<uint8_t> ours = ReadAll(VELMOR_MODULE);
+  for (size_t size : {ours.size() * 43 / 100, size_t{1000}}) {
+    const std::string cut = Temp("cut.it");
+    std::ofstream(cut, std::ios::binary)
+        .write(reinterpret_cast<const char *>(ours.data()), static_cast<long>(size));
+    const ToolRun run = Tool("--check \"" + cut + "\"");
+    std::filesystem::remove(cut);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    const std::string line = "velmor-module: " + cut + ": the file is cut short or damaged; " +
+                             std::to_string(size) + " of ";
+    EXPECT_EQ(run.err.rfind(line, 0), 0u) << run.err;
+    if (size > 1000) {
+      EXPECT_EQ(run.err, line + std::to_string(ours.size()) + " bytes\n");
+    }
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(run.err.find("rows"), std::string::npos) << run.err;
+  }
 }
 
 } // namespace
