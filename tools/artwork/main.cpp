@@ -6,8 +6,9 @@
 // independently in worker threads and written afterwards in a fixed order.
 //
 // The second form makes a person's own show: the same 45 pictures with their words on the text
-// cards and their photos on the picture cards. Everything is read and checked before anything
-// is written, so a refusal leaves OUTDIR as it was.
+// cards and their photos on the picture cards, and a list of what each card shows for the
+// preview sheet. Everything is read and checked before anything is written, so a refusal
+// leaves OUTDIR as it was.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -52,8 +53,8 @@ FILE    UTF-8 text holding exactly 10 cards, separated by a blank line: the firs
         the line to shorten.
 FOLDER  your photos: JPEG or PNG files (known by their contents, not their names), at
         least 128x128, of any size and shape, taken in the order a file manager lists
-        them: 2.jpg before 10.jpg, capitals and small letters alike (names equal so, as
-        01.jpg and 1.jpg, in byte order). Files whose names start with "." and
+        them: 2.jpg before 10.jpg, capitals and small letters alike (names that differ
+        only so, as 01.jpg and 1.jpg, in byte order). Files whose names start with "." and
         anything that is not a file are skipped; any other file must be a picture. They
         replace our picture cards in the order the show reveals them; with fewer than 30
         the rest stay ours, photos beyond 30 are left out. Each is cropped to its centred
