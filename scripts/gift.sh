@@ -94,7 +94,7 @@ cp "$gift_build/native/velmor" "$gift_build/native/velmor-capture" "$part/"
 cp "$module" "$part/torva_velmor2.it"
 
 say "drawing the preview sheet"
-bash "$root/tools/artwork/contact_sheet.sh" "$part/preview.png" "$part/images"
+bash "$root/tools/artwork/contact_sheet.sh" "$part/preview.png" "$part/images" "$images/.cards.tsv"
 
 if [ "$want_web" = 1 ]; then
   say "building the browser page"

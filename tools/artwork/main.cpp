@@ -6,8 +6,9 @@
 // independently in worker threads and written afterwards in a fixed order.
 //
 // The second form makes a person's own show: the same 45 pictures with their words on the text
-// cards and their photos on the picture cards. Everything is read and checked before anything
-// is written, so a refusal leaves OUTDIR as it was.
+// cards and their photos on the picture cards, and a list of what each card shows for the
+// preview sheet. Everything is read and checked before anything is written, so a refusal
+// leaves OUTDIR as it was.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -43,19 +44,25 @@ The second writes the same 45 pictures into OUTDIR (made if missing) with your w
 
 FILE    UTF-8 text holding exactly 10 cards, separated by a blank line: the first 7 open
         the show (the first is the dedication), the last 3 close it (wishes, greetings,
-        credits). Each line of a card is one line on it, centred. A line holding only "."
-        is an empty line within a card; a line starting with "#" is a comment. Cards are
-        set in our font as large as they fit, as ours are; a card that would need type
-        smaller than two thirds of the smallest size of our own cards is refused, naming
-        the card and the line to shorten.
+        credits). Each line of a card is one line on it, centred; a tab is a space. A
+        line holding only "." is an empty line within a card (a card of only those is
+        refused). A line starting with "#" is a note at the top and between cards (after
+        a blank line); inside a card it is refused (" #" is text). Cards are set in our
+        font as large as they fit, as ours are; a card that would need type smaller than
+        two thirds of the smallest size of our own cards is refused, naming the card and
+        the line to shorten.
 FOLDER  your photos: JPEG or PNG files (known by their contents, not their names), at
-        least 128x128, of any size and shape, taken in the order of their names (byte
-        order: name them 01.jpg, 02.jpg, ...). Files whose names start with "." and
+        least 128x128, of any size and shape, taken in the order a file manager lists
+        them: 2.jpg before 10.jpg, capitals and small letters alike (names that differ
+        only so, as 01.jpg and 1.jpg, in byte order). Files whose names start with "." and
         anything that is not a file are skipped; any other file must be a picture. They
         replace our picture cards in the order the show reveals them; with fewer than 30
         the rest stay ours, photos beyond 30 are left out. Each is cropped to its centred
         square and scaled to 512x512; its EXIF orientation (JPEG or PNG) is honoured,
         transparency is shown over black.
+
+OUTDIR also gets .cards.tsv: each picture's file and what it shows, the cards in the
+order the show reveals them ("8 · 2.jpg"), for contact_sheet.sh to label a preview by.
 
 Exit status: 0 when every file was written; 1 on a refusal (every reason is named, and
 nothing is written) or a failed write; 2 on a wrong command line.
@@ -283,6 +290,17 @@ int Kit(const std::vector<std::string> &args) {
       en.make = [rgb = &pixels[size_t(p)]] { return CardJpeg(*rgb); };
   }
   if (!MakeAndWrite(outDir, todo)) return 1;
+  std::vector<std::string> files;
+  for (const Entry &en : todo) files.push_back(en.file);
+  const std::string listPath = outDir + "/.cards.tsv";
+  std::ofstream list(listPath, std::ios::binary);
+  for (const art::SheetEntry &s :
+       art::SheetOrder(files, std::vector<std::string>(photos.begin(), photos.begin() + used)))
+    list << s.file << '\t' << s.label << '\n';
+  if (!list.flush()) {
+    std::fprintf(stderr, "velmor-artwork: cannot write %s\n", listPath.c_str());
+    return 1;
+  }
   if (used == size_t(art::kPictureCards))
     std::fprintf(stderr, "velmor-artwork: %zu pictures in %s; photos for all %d picture cards\n",
                  todo.size(), outDir.c_str(), art::kPictureCards);

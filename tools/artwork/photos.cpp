@@ -13,6 +13,9 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "tools/artwork/cards.h"
+#include "tools/artwork/words.h"
+
 namespace art {
 namespace {
 
@@ -165,6 +168,55 @@ bool DecodePng(const Bytes &b, Decoded *out, std::string *why) {
   return true;
 }
 
+// The code point at s[*i], moving *i past it; a byte that does not start a well-formed letter
+// stands for itself, so that any name still has an order.
+char32_t NextLetter(const std::string &s, size_t *i) {
+  const uint8_t b = uint8_t(s[*i]);
+  const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+  const std::string one = s.substr(*i, size_t(extra) + 1);
+  if (extra == 0 || InvalidUtf8At(one) != std::string::npos) {
+    ++*i;
+    return b;
+  }
+  char32_t cp = b & (0x3Fu >> extra);
+  for (int k = 1; k <= extra; ++k) cp = cp << 6 | (uint8_t(one[size_t(k)]) & 0x3Fu);
+  *i += size_t(extra) + 1;
+  return cp;
+}
+
+// Capitals as small letters, for the alphabets people name their photos in.
+char32_t Lower(char32_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20; // А..Я
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50; // Ѐ..Џ, Ё among them
+  return c;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Negative, zero or positive as a comes before, with or after b in NaturalLess's order, before
+// its last resort.
+int NaturalCompare(const std::string &a, const std::string &b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigit(a[i]) && IsDigit(b[j])) {
+      // Runs of digits by value: without their leading zeros, the longer is the larger.
+      size_t ei = i, ej = j;
+      while (ei < a.size() && IsDigit(a[ei])) ++ei;
+      while (ej < b.size() && IsDigit(b[ej])) ++ej;
+      while (i + 1 < ei && a[i] == '0') ++i;
+      while (j + 1 < ej && b[j] == '0') ++j;
+      if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
+      if (int c = a.compare(i, ei - i, b, j, ej - j); c != 0) return c;
+      i = ei, j = ej;
+      continue;
+    }
+    const char32_t x = Lower(NextLetter(a, &i)), y = Lower(NextLetter(b, &j));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return (i < a.size()) - (j < b.size());
+}
+
 double Lanczos3(double x) {
   x = std::fabs(x);
   if (x < 1e-9) return 1;
@@ -174,6 +226,56 @@ double Lanczos3(double x) {
 }
 
 } // namespace
+
+bool NaturalLess(const std::string &a, const std::string &b) {
+  const int c = NaturalCompare(a, b);
+  return c != 0 ? c < 0 : a < b; // "01.jpg" and "1.jpg", "a.jpg" and "A.jpg": still one order
+}
+
+std::string Shown(const std::string &name, size_t most) {
+  std::vector<std::string> letters;
+  for (size_t i = 0; i < name.size();) {
+    const size_t at = i;
+    const char32_t c = NextLetter(name, &i);
+    const bool utf8 = c < 0x80 || i - at > 1; // a stray byte comes back as itself, alone
+    letters.push_back(!utf8 || c < 0x20 || c == 0x7F ? "?" : name.substr(at, i - at));
+  }
+  if (letters.size() > most && most >= 3) {
+    const size_t tail = (most - 1) / 2, head = most - 1 - tail;
+    letters.erase(letters.begin() + std::ptrdiff_t(head), letters.end() - std::ptrdiff_t(tail));
+    letters.insert(letters.begin() + std::ptrdiff_t(head), "…");
+  }
+  std::string out;
+  for (const std::string &l : letters) out += l;
+  return out;
+}
+
+std::vector<SheetEntry> SheetOrder(const std::vector<std::string> &files,
+                                   const std::vector<std::string> &photos) {
+  // Long enough for a camera's names ("IMG_20240315_142233.jpg") under a card on the sheet.
+  constexpr size_t kLongestName = 24;
+  auto stem = [](const std::string &f) { return f.substr(0, f.find('.')); };
+  std::vector<SheetEntry> sheet;
+  std::vector<bool> placed(files.size());
+  for (size_t k = 0; k < cardPictures.size(); ++k) {
+    const std::string card = cardPictures[k];
+    const auto it = std::find_if(files.begin(), files.end(),
+                                 [&](const std::string &f) { return stem(f) == card; });
+    if (it == files.end()) continue;
+    placed[size_t(it - files.begin())] = true;
+    std::string what;
+    if (const int t = TextCardIndex(card); t >= 0)
+      what = "words, card " + std::to_string(t + 1);
+    else if (const int p = PictureCardIndex(card); size_t(p) < photos.size())
+      what = Shown(fs::path(photos[size_t(p)]).filename().string(), kLongestName);
+    else
+      what = "ours: " + card;
+    sheet.push_back({*it, std::to_string(k + 1) + " · " + what});
+  }
+  for (size_t i = 0; i < files.size(); ++i)
+    if (!placed[i]) sheet.push_back({files[i], stem(files[i])});
+  return sheet;
+}
 
 std::vector<std::string> ListPhotos(const std::string &folder, std::string *error) {
   std::error_code ec;
@@ -188,7 +290,7 @@ std::vector<std::string> ListPhotos(const std::string &folder, std::string *erro
     if (name.empty() || name[0] == '.' || !e.is_regular_file(ec)) continue;
     names.push_back(name);
   }
-  std::sort(names.begin(), names.end());
+  std::sort(names.begin(), names.end(), NaturalLess);
   for (std::string &n : names) n = (fs::path(folder) / n).string();
   return names;
 }

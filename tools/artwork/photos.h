@@ -16,9 +16,30 @@ namespace art {
 
 constexpr int kSmallestPhoto = 128; // on the shorter side
 
-// The pictures in `folder` in the byte order of their names, skipping names that start with
-// '.' and anything that is not a file. Empty, with a message, when the folder cannot be read.
+// The order a file manager lists names in, so that photos are taken as their owner sees them:
+// runs of digits compare by their value ("2.jpg" before "10.jpg"), and letters without regard
+// to case (Latin and Cyrillic); names equal so ("01.jpg" and "1.jpg") fall back to byte order.
+bool NaturalLess(const std::string &a, const std::string &b);
+
+// The pictures in `folder` in NaturalLess order of their names, skipping names that start
+// with '.' and anything that is not a file. Empty, with a message, when the folder cannot be
+// read.
 std::vector<std::string> ListPhotos(const std::string &folder, std::string *error);
+
+// What the preview sheet of a person's show shows: every picture in `files` (names with their
+// extension), the cards first in the order the show reveals them, then the others as they come.
+// Each label says what the picture is: "8 · 2.jpg" for the 8th card, made from the first photo
+// in `photos` (paths, in the order they went to the picture cards), "1 · words, card 1",
+// "31 · ours: MDATA_1" where no photo was left for it, and the file's own name for the rest.
+struct SheetEntry {
+  std::string file, label;
+};
+std::vector<SheetEntry> SheetOrder(const std::vector<std::string> &files,
+                                   const std::vector<std::string> &photos);
+
+// A name as a label can show it: bytes that are not UTF-8 and control characters as '?', and
+// past `most` letters its middle as "…", so that the start and the extension stay.
+std::string Shown(const std::string &name, size_t most);
 
 // The photo at `path` as a side x side picture; an empty picture, with a message naming the
 // file, when it is not a picture, cannot be read or is smaller than kSmallestPhoto.

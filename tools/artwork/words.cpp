@@ -14,7 +14,7 @@ namespace art {
 namespace {
 
 std::string Trim(const std::string &s) {
-  size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+  size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
@@ -72,7 +72,17 @@ std::vector<WordsCard> ParseWords(const std::string &path, const std::string &te
                         std::to_string(bad + 1) + "); save the file as UTF-8");
       continue;
     }
-    if (!line.empty() && line[0] == '#') continue;
+    if (!line.empty() && line[0] == '#') {
+      if (!open) continue;
+      // Inside a card a note would vanish from the words without a trace: say so instead.
+      errors->push_back(At(path, number) + ": card " + std::to_string(cards.size()) +
+                        ": a line starting with \"#\" is a note, and notes go between cards "
+                        "(after a blank line); to show \"#\" on the card, put a space "
+                        "before it");
+      continue;
+    }
+    // A tab is a gap between words, as an editor shows it.
+    std::replace(line.begin(), line.end(), '\t', ' ');
     line = Trim(line);
     if (line.empty()) {
       open = false;
@@ -83,6 +93,11 @@ std::vector<WordsCard> ParseWords(const std::string &path, const std::string &te
     cards.back().lines.push_back(line == "." ? std::string() : line);
     cards.back().fileLines.push_back(number);
   }
+  for (size_t c = 0; c < cards.size(); ++c)
+    if (std::all_of(cards[c].lines.begin(), cards[c].lines.end(),
+                    [](const std::string &l) { return l.empty(); }))
+      errors->push_back(At(path, cards[c].fileLines.front()) + ": card " + std::to_string(c + 1) +
+                        " is empty (only \".\" lines); give it words, or remove it");
   const size_t wanted = size_t(kOpeningCards + kClosingCards);
   const std::string need = "the show needs exactly " + std::to_string(wanted) + ": " +
                            std::to_string(kOpeningCards) + " opening, " +

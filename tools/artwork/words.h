@@ -1,9 +1,11 @@
 // The words file of a person's own show: the text of its ten text cards.
 //
-// UTF-8 text. Cards are separated by blank lines; a line whose first character is '#' is a
-// comment and separates nothing; a line holding only "." is an empty line within a card
-// (a half-line gap, as in our own closing cards). Spaces and tabs around a line are dropped,
-// and so are a byte-order mark and carriage returns before line ends.
+// UTF-8 text. Cards are separated by blank lines; a line holding only "." is an empty line
+// within a card (a half-line gap, as in our own closing cards), and a card of nothing else is
+// refused. A line whose first character is '#' is a note where no card is open (at the top,
+// or after a blank line) and is refused inside a card, where it would silently take a line
+// away; " #" is text. A tab is a space; spaces around a line are dropped, and so are a
+// byte-order mark and carriage returns before line ends.
 #pragma once
 
 #include <string>

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include <png.h>
@@ -47,6 +48,11 @@ std::string OurWords() {
   return text;
 }
 
+std::string Text(const fs::path &p) {
+  const Bytes b = ReadAll(p);
+  return std::string(b.begin(), b.end());
+}
+
 bool Contains(const std::string &text, const std::string &part) {
   return text.find(part) != std::string::npos;
 }
@@ -59,13 +65,14 @@ TEST(Kit, OurWordsAndThreePhotosGiveOurShowWithThosePhotos) {
                  out = tmp.path / "out";
   WriteAll(words, OurWords());
   fs::create_directory(photos);
-  // Named so that name order differs from the order they were made in; a hidden file and a
-  // folder beside them are passed over.
+  // Named so that the order a file manager shows differs both from the order they were made
+  // in and from the byte order of their names; a hidden file and a folder beside them are
+  // passed over.
   const Rgb colours[3] = {{220, 30, 30}, {30, 200, 40}, {40, 60, 230}};
-  WritePng(photos / "a-first.png", 800, 500, PNG_COLOR_TYPE_RGB_ALPHA, 8,
+  WritePng(photos / "photo 1.png", 800, 500, PNG_COLOR_TYPE_RGB_ALPHA, 8,
            [&](int, int) { return colours[0]; });
-  WriteJpeg(photos / "c-third.jpg", 700, 1000, false, 0, [&](int, int) { return colours[2]; });
-  WriteJpeg(photos / "b-second.jpg", 300, 300, false, 0, [&](int, int) { return colours[1]; });
+  WriteJpeg(photos / "Photo 10.jpg", 700, 1000, false, 0, [&](int, int) { return colours[2]; });
+  WriteJpeg(photos / "photo 2.jpg", 300, 300, false, 0, [&](int, int) { return colours[1]; });
   WriteAll(photos / ".DS_Store", "not a picture, but hidden");
   fs::create_directory(photos / "more");
 
@@ -76,10 +83,22 @@ TEST(Kit, OurWordsAndThreePhotosGiveOurShowWithThosePhotos) {
   EXPECT_TRUE(Contains(r.err, "velmor-artwork: 45 pictures in " + out.string() +
                                   "; photos for 3 of 30 picture cards, the other 27 are ours\n"))
       << r.err;
-  ASSERT_EQ(FilesIn(out), ExpectedFiles());
+  std::set<std::string> written = ExpectedFiles();
+  written.insert(".cards.tsv");
+  ASSERT_EQ(FilesIn(out), written);
   ExpectLoaderCoding(out);
 
-  // The photos are on the first three picture cards the show reveals, in name order; every
+  // The list the preview sheet is drawn from names each photo under the card it went to.
+  std::istringstream in(Text(out / ".cards.tsv"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 45u);
+  EXPECT_EQ(lines[7], "DATA_8.jpg\t8 · photo 1.png");
+  EXPECT_EQ(lines[8], "DDATA_1.jpg\t9 · photo 2.jpg");
+  EXPECT_EQ(lines[9], "DATA_9.jpg\t10 · Photo 10.jpg");
+  EXPECT_EQ(lines[10], "DDATA_2.jpg\t11 · ours: DDATA_2");
+
+  // The photos are on the first three picture cards the show reveals, in that order; every
   // other file, our words' cards among them, is ours to the byte.
   std::set<std::string> photoCards;
   for (int k = 0; k < 3; ++k) {
@@ -153,4 +172,41 @@ TEST(Kit, RefusalsNameTheirFileAndWriteNothing) {
     EXPECT_TRUE(Contains(r.err, "usage: velmor-artwork")) << args;
   }
   EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(Kit, ThePreviewSheetFollowsItsListWhateverTheLabelsHold) {
+  TempDir tmp;
+  const Rgb red{220, 30, 30}, green{30, 200, 40}, blue{40, 60, 230};
+  for (auto [name, colour] :
+       std::vector<std::pair<const char *, Rgb>>{{"a.jpg", red}, {"b.jpg", green}, {"c.jpg", blue}})
+    WriteJpeg(tmp.path / name, 300, 300, false, 0, [c = colour](int, int) { return c; });
+  // Out of name order, with labels that montage would otherwise read as formats or files.
+  const fs::path list = tmp.path / "cards.tsv", sheet = tmp.path / "sheet.png";
+  WriteAll(list, "c.jpg\t1 · 100% \\ done\nb.jpg\t@" + list.string() + "\na.jpg\t3 · %t\n");
+  const std::string run = "bash '" VELMOR_CONTACT_SHEET "' " + Q(sheet) + " " + Q(tmp.path) + " " +
+                          Q(list) + " 2>" + Q(tmp.path / "err.txt");
+  ASSERT_EQ(std::system(run.c_str()), 0) << Text(tmp.path / "err.txt");
+
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, sheet.c_str())) << image.message;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
+  // Each picture sits in a cell 168 wide, in the list's order; its middle shows its colour.
+  ASSERT_GE(image.width, 3u * 168);
+  int i = 0;
+  for (const Rgb &want : {blue, green, red}) {
+    const uint8_t *p = &rgb[(size_t(84) * image.width + size_t(i++ * 168 + 84)) * 3];
+    EXPECT_NEAR(p[0], want.r, 12) << "cell " << i;
+    EXPECT_NEAR(p[1], want.g, 12) << "cell " << i;
+    EXPECT_NEAR(p[2], want.b, 12) << "cell " << i;
+  }
+
+  // A list that names a picture the folder lacks is refused, naming both.
+  WriteAll(list, "c.jpg\tone\nd.jpg\ttwo\n");
+  EXPECT_NE(std::system(run.c_str()), 0);
+  EXPECT_TRUE(Contains(Text(tmp.path / "err.txt"),
+                       list.string() + " names d.jpg, which is not in " + tmp.path.string()))
+      << Text(tmp.path / "err.txt");
 }

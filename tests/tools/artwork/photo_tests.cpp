@@ -2,7 +2,9 @@
 // crop, the filter, the orientation, and what is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -216,20 +218,88 @@ TEST(Photos, NonPicturesSmallPicturesAndDamagedOnesAreRefusedByName) {
   }
 }
 
-TEST(Photos, FolderListingSkipsHiddenFilesAndFoldersInNameOrder) {
+TEST(Photos, FolderListingSkipsHiddenFilesAndFoldersInFileManagerOrder) {
   checks::TempDir tmp;
-  for (const char *name : {"b.png", "a.jpg", ".hidden.png", "10.jpg", "2.jpg", "notes.txt"})
+  for (const char *name : {"b.png", "a.jpg", ".hidden.png", "10.jpg", "2.jpg", "notes.txt",
+                           "photo 12.jpg", "Photo 3.png", "img_10.jpg", "IMG_0009.jpg"})
     checks::WriteAll(tmp.path / name, "x");
   fs::create_directory(tmp.path / "0-folder");
   std::string error;
   std::vector<std::string> got = art::ListPhotos(tmp.path.string(), &error);
   EXPECT_EQ(error, "");
   std::vector<std::string> want;
-  for (const char *name : {"10.jpg", "2.jpg", "a.jpg", "b.png", "notes.txt"})
+  for (const char *name : {"2.jpg", "10.jpg", "a.jpg", "b.png", "IMG_0009.jpg", "img_10.jpg",
+                           "notes.txt", "Photo 3.png", "photo 12.jpg"})
     want.push_back((tmp.path / name).string());
   EXPECT_EQ(got, want);
 
   got = art::ListPhotos((tmp.path / "none").string(), &error);
   EXPECT_TRUE(got.empty());
   EXPECT_EQ(error.rfind((tmp.path / "none").string() + ": cannot read the folder", 0), 0u) << error;
+}
+
+TEST(Photos, NaturalOrderComparesNumbersByValueAndLettersWithoutCase) {
+  const std::vector<std::pair<std::string, std::string>> before = {
+      {"2.jpg", "10.jpg"},
+      {"x9y", "x10"},
+      {"Photo 3.png", "photo 10.png"},
+      {"photo 3.png", "Photo 10.png"},
+      {"day 2 - 9.jpg", "day 2 - 10.jpg"},
+      {"Фото 2.jpg", "фото 10.jpg"},
+      {"Ёлка 2.jpg", "ёлка 10.jpg"},
+      {"abc.jpg", "abd.jpg"},
+      {"a.jpg", "a1.jpg"},
+      {"99999999999999999999.jpg", "100000000000000000000.jpg"}, // past 64 bits
+      {"caf\xE9.jpg", "caf\xFF.jpg"},                            // not UTF-8: still ordered
+  };
+  for (const auto &[a, b] : before) {
+    EXPECT_TRUE(art::NaturalLess(a, b)) << a << " < " << b;
+    EXPECT_FALSE(art::NaturalLess(b, a)) << b << " < " << a;
+  }
+  // Names equal but for leading zeros or case are still told apart, one way only, so that
+  // the order does not depend on the order the folder is read in.
+  for (const auto &[a, b] : std::vector<std::pair<std::string, std::string>>{
+           {"01.jpg", "1.jpg"}, {"A.jpg", "a.jpg"}, {"Я.jpg", "я.jpg"}}) {
+    EXPECT_NE(art::NaturalLess(a, b), art::NaturalLess(b, a)) << a << " " << b;
+    EXPECT_FALSE(art::NaturalLess(a, a)) << a;
+  }
+}
+
+TEST(Photos, NamesAreShownWholeOrWithTheirMiddleLeftOut) {
+  EXPECT_EQ(art::Shown("2.jpg", 24), "2.jpg");
+  EXPECT_EQ(art::Shown("Фото Торвы.jpg", 24), "Фото Торвы.jpg");
+  EXPECT_EQ(art::Shown("caf\xE9 a\tb.jpg", 24), "caf? a?b.jpg");
+  const std::string cut = art::Shown("IMG_20240315_142233_HDR_final_edit.jpg", 24);
+  EXPECT_EQ(cut, "IMG_20240315…al_edit.jpg");
+  // Letters, not bytes, are counted, and none is cut in two.
+  EXPECT_EQ(art::Shown("Ёлка и подарки у бабушки.jpg", 11), "Ёлка …и.jpg");
+}
+
+TEST(Photos, TheSheetShowsTheCardsInTheOrderOfTheShowWithWhatEachShows) {
+  // The generator's files in its own order: overlays, opening, pictures, closing, glyphs.
+  const std::set<std::string> inventory = checks::ExpectedFiles();
+  std::vector<std::string> files = {"DATA_PARTICLE.jpg", "DATA_SCREEN.jpg", "DATA_FILM.jpg"};
+  for (const std::string &f : inventory)
+    if (std::find(files.begin(), files.end(), f) == files.end()) files.push_back(f);
+  const std::vector<art::SheetEntry> sheet =
+      art::SheetOrder(files, {"/home/m/Photos/photo 1.png", "/home/m/Photos/photo 2.jpg",
+                              "/home/m/Photos/Photo 10.jpg"});
+  ASSERT_EQ(sheet.size(), 45u);
+  std::set<std::string> seen;
+  for (const art::SheetEntry &e : sheet) seen.insert(e.file);
+  EXPECT_EQ(seen, inventory);
+
+  auto at = [&](size_t k) { return sheet[k - 1].file + " " + sheet[k - 1].label; };
+  EXPECT_EQ(at(1), "DATA_1.jpg 1 · words, card 1");
+  EXPECT_EQ(at(7), "DATA_7.jpg 7 · words, card 7");
+  EXPECT_EQ(at(8), "DATA_8.jpg 8 · photo 1.png");
+  EXPECT_EQ(at(9), "DDATA_1.jpg 9 · photo 2.jpg");
+  EXPECT_EQ(at(10), "DATA_9.jpg 10 · Photo 10.jpg");
+  EXPECT_EQ(at(11), "DDATA_2.jpg 11 · ours: DDATA_2");
+  EXPECT_EQ(at(31), "MDATA_1.jpg 31 · ours: MDATA_1");
+  EXPECT_EQ(at(38), "EDATA_1.jpg 38 · words, card 8");
+  EXPECT_EQ(at(40), "EDATA_3.jpg 40 · words, card 10");
+  // Below the cards, the pictures that are not cards, by name.
+  EXPECT_EQ(at(41), "DATA_PARTICLE.jpg DATA_PARTICLE");
+  EXPECT_EQ(at(45), "DATA_FONT3.tga DATA_FONT3");
 }

@@ -31,11 +31,11 @@ std::string Joined(const std::vector<std::string> &errors) {
 } // namespace
 
 TEST(Words, CardsCommentsAndEmptyLinesWithinACard) {
-  // A byte-order mark, CRLF line ends, comments inside and between cards, spaces around
+  // A byte-order mark, CRLF line ends, notes before and between cards, spaces around
   // lines, runs of blank lines, and "." for an empty line within a card.
   std::string text = "\xEF\xBB\xBF# my words\r\n"
+                     "# a second note before the first card\r\n"
                      "Для Торвы —\r\n"
-                     "# a comment inside a card joins its two halves\r\n"
                      "  from Velmor  \r\n"
                      "\r\n"
                      "\r\n"
@@ -50,10 +50,47 @@ TEST(Words, CardsCommentsAndEmptyLinesWithinACard) {
   EXPECT_EQ(Joined(errors), "");
   ASSERT_EQ(cards.size(), 10u);
   EXPECT_EQ(cards[0].lines, (std::vector<std::string>{"Для Торвы —", "from Velmor"}));
-  EXPECT_EQ(cards[0].fileLines, (std::vector<int>{2, 4}));
+  EXPECT_EQ(cards[0].fileLines, (std::vector<int>{3, 4}));
   EXPECT_EQ(cards[1].lines, (std::vector<std::string>{"Greetings", "", "to everyone"}));
   EXPECT_EQ(cards[1].fileLines, (std::vector<int>{9, 10, 11}));
   EXPECT_EQ(cards[9].lines, (std::vector<std::string>{"Card 10"}));
+}
+
+TEST(Words, TabsAreSpacesAndNothingIsDroppedWithoutAWord) {
+  // A tab between words is a space; tabs around a line go as spaces do.
+  std::string text = TenCards();
+  text.replace(text.find("Card 2"), 6, "\tWords:\tJonas\t\nMusic:\t\tVelmor");
+  std::vector<std::string> errors;
+  std::vector<art::WordsCard> cards = art::ParseWords("w.txt", text, &errors);
+  EXPECT_EQ(Joined(errors), "");
+  ASSERT_EQ(cards.size(), 10u);
+  EXPECT_EQ(cards[1].lines, (std::vector<std::string>{"Words: Jonas", "Music:  Velmor"}));
+  art::CheckWordsFit("w.txt", cards, kSerif, 512, kMargin, &errors);
+  EXPECT_EQ(Joined(errors), "");
+
+  // A card of only "." lines would be a black card: refused, by its number and line.
+  text = TenCards();
+  text.replace(text.find("Card 4"), 6, ".\n.");
+  errors.clear();
+  EXPECT_TRUE(art::ParseWords("w.txt", text, &errors).empty());
+  EXPECT_EQ(Joined(errors), "w.txt:7: card 4 is empty (only \".\" lines); give it words, or "
+                            "remove it\n");
+
+  // A note inside a card would take a line away unseen: refused, saying how to show '#' or
+  // where notes go. After a blank line it is a note, and " #" is text.
+  text = "# a note\nCard 1\n\n# between\nCard 2\n# no wait\n\n # 3 \n\n" + TenCards(7);
+  errors.clear();
+  EXPECT_TRUE(art::ParseWords("w.txt", text, &errors).empty());
+  EXPECT_EQ(Joined(errors),
+            "w.txt:6: card 2: a line starting with \"#\" is a note, and notes go between cards "
+            "(after a blank line); to show \"#\" on the card, put a space before it\n");
+  text.erase(text.find("# no wait\n"), 10);
+  errors.clear();
+  cards = art::ParseWords("w.txt", text, &errors);
+  EXPECT_EQ(Joined(errors), "");
+  ASSERT_EQ(cards.size(), 10u);
+  EXPECT_EQ(cards[1].lines, (std::vector<std::string>{"Card 2"}));
+  EXPECT_EQ(cards[2].lines, (std::vector<std::string>{"# 3"}));
 }
 
 TEST(Words, OtherCountsOfCardsAreRefusedWithTheCount) {
