@@ -166,6 +166,8 @@ gift:
 # module, and the refusals (about two minutes); two gifts made at once.
 gift-check:
 	@bash scripts/setup.sh --tests
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture artwork_tests
 	bash tests/gift/out_safety.sh
 	bash tests/gift/gift_check.sh
 	bash tests/gift/two_gifts.sh
