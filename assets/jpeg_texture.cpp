@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include <GL/glu.h>
 #include <jerror.h>
 
 #include "assets/asset_alloc.h"
+#include "assets/pixel_bytes.h"
 #include "assets/resources.h"
 #include "platform/platform.h"
 
@@ -66,7 +68,10 @@ boolean ReadJpegImage(j_decompress_ptr decompressor, DecodedImage *image) {
   image->imageWidth = static_cast<int32_t>(decompressor->image_width);
   image->imageHeight = static_cast<int32_t>(decompressor->image_height);
   size_t rows = decompressor->output_height;
-  image->pixels = static_cast<uint8_t *>(AssetAlloc(rows * image->rowStride));
+  // A count past size_t (the browser's is 32 bits) is memory there is none of.
+  std::optional<size_t> size =
+      PixelBytes(decompressor->output_width, rows, decompressor->output_components);
+  image->pixels = size ? static_cast<uint8_t *>(AssetAlloc(*size)) : nullptr;
   JSAMPROW *rowPointers = nullptr;
   if (image->pixels != nullptr)
     rowPointers = static_cast<JSAMPROW *>(AssetAlloc(rows * sizeof(JSAMPROW)));

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "app/printf_format.h"
 #include "assets/asset_alloc.h"
+#include "assets/pixel_bytes.h"
 #include "assets/resources.h"
 
 namespace {
@@ -60,11 +62,14 @@ uint8_t LoadTgaTexture(TgaImage *image, const char *resourceName) {
   uint32_t depth = bytes[16];
   if (depth != 24 && depth != 32) return Refuse("pixel depth %u is not 24 or 32", depth);
   size_t bytesPerPixel = depth / 8;
-  size_t size = size_t{width} * height * bytesPerPixel;
-  // The pixel block must lie wholly inside the resource.
-  if (resource.size - headerSize < size)
-    return Refuse("%zu bytes of pixels where %ux%u at %u bits needs %zu",
-                  resource.size - headerSize, width, height, depth, size);
+  std::optional<size_t> fitting = PixelBytes(width, height, bytesPerPixel);
+  // The pixel block must lie wholly inside the resource; a count past size_t
+  // cannot, and is told in 64 bits, where 65535 x 65535 x 4 is exact.
+  size_t available = resource.size - headerSize;
+  if (!fitting || available < *fitting)
+    return Refuse("%zu bytes of pixels where %ux%u at %u bits needs %llu", available, width, height,
+                  depth, static_cast<unsigned long long>(uint64_t{width} * height * bytesPerPixel));
+  size_t size = *fitting;
 
   auto *pixels = static_cast<uint8_t *>(AssetAlloc(size));
   if (pixels == nullptr) return Refuse("no memory for %zu bytes of pixels", size);

@@ -3,16 +3,19 @@
 #include <GL/gl.h>
 #include <GL/osmesa.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "assets/asset_alloc.h"
 #include "assets/jpeg_texture.h"
+#include "assets/pixel_bytes.h"
 #include "assets/resources.h"
 #include "assets/tga_texture.h"
 #include "platform/fake/fake_platform.h"
@@ -82,6 +85,51 @@ TEST(EmbeddedResources, ThePresentationsPicturesAreAllThere) {
   for (int i = 1; i <= 3; ++i) names.push_back("EDATA_" + std::to_string(i));
   ASSERT_EQ(names.size(), 43u);
   for (const auto &n : names) EXPECT_NE(FindEmbeddedResource("JPG", n.c_str()).data, nullptr) << n;
+}
+
+// ---- Pixel byte counts --------------------------------------------------
+
+TEST(PixelBytes, CountsThatFitAreExactUpToTheLastByteOfTheRange) {
+  EXPECT_EQ(PixelBytes(2, 2, 3), std::optional<size_t>{12});
+  EXPECT_EQ(PixelBytes<uint32_t>(65535, 16384, 4), std::optional<uint32_t>{4294901760u});
+  // 65537 x 65535 is 2^32 - 1: the largest count a 32-bit size holds.
+  EXPECT_EQ(PixelBytes<uint32_t>(65537, 65535, 1), std::optional<uint32_t>{UINT32_MAX});
+  EXPECT_EQ(PixelBytes<uint64_t>(65535, 65535, 4), std::optional<uint64_t>{17179344900u});
+  EXPECT_EQ(PixelBytes<uint32_t>(0, 65535, 4), std::optional<uint32_t>{0});
+  EXPECT_EQ(PixelBytes<uint32_t>(65535, 65535, 0), std::optional<uint32_t>{0});
+}
+
+// Headers whose count a 32-bit size_t (the browser's) wraps, most of them to
+// a few bytes that any length check lets through. The wrapped figure is
+// worked out beside each case to show that it would have passed.
+TEST(PixelBytes, CountsPastA32BitSizeAreRefusedNotWrapped) {
+  struct Case {
+    uint64_t width, height, bytesPerPixel;
+    uint32_t wrapped; // width * height * bytesPerPixel, multiplied in 32 bits
+  };
+  for (const Case &c : {
+           Case{32768, 32768, 4, 0},              // a TGA at 32 bits
+           Case{65536, 16384, 4, 0},              // the same count, wider
+           Case{65500, 21858, 3, 129704},         // a JPEG at libjpeg's widest
+           Case{65537, 65535, 2, UINT32_MAX - 1}, // past by the last factor only
+           Case{65536, 65536, 1, 0},              // past by width x height alone
+       }) {
+    uint32_t wrapped = static_cast<uint32_t>(c.width) * static_cast<uint32_t>(c.height) *
+                       static_cast<uint32_t>(c.bytesPerPixel);
+    EXPECT_EQ(wrapped, c.wrapped) << c.width << "x" << c.height;
+    EXPECT_EQ(PixelBytes<uint32_t>(c.width, c.height, c.bytesPerPixel), std::nullopt)
+        << c.width << "x" << c.height << "x" << c.bytesPerPixel;
+    // The same count in 64 bits is exact.
+    EXPECT_EQ(PixelBytes<uint64_t>(c.width, c.height, c.bytesPerPixel),
+              std::optional<uint64_t>{c.width * c.height * c.bytesPerPixel});
+  }
+}
+
+TEST(PixelBytes, CountsPast64BitsAreRefusedToo) {
+  EXPECT_EQ(PixelBytes<uint64_t>(uint64_t{1} << 32, uint64_t{1} << 32, 1), std::nullopt);
+  EXPECT_EQ(PixelBytes<uint64_t>(uint64_t{1} << 32, uint64_t{1} << 30, 4), std::nullopt);
+  EXPECT_EQ(PixelBytes<uint64_t>(1, 1, UINT64_MAX), std::optional<uint64_t>{UINT64_MAX});
+  EXPECT_EQ(PixelBytes<uint64_t>(2, 1, UINT64_MAX), std::nullopt);
 }
 
 // ---- JPEG ---------------------------------------------------------------
@@ -411,6 +459,21 @@ TEST_F(TgaLoader, PixelCopyWithoutMemoryIsARefusalThatTouchesNothingElse) {
   std::free(image.pixels);
 }
 
+// 32768 x 32768 at 32 bits, top row first, with 64 bytes of pixels: refused
+// before anything is allocated, so no row is turned into a block too small
+// for it (the sanitiser build checks). Its reason, with the count told whole,
+// is among the rejections below.
+TEST_F(TgaLoader, HeaderWhoseCountPasses32BitsIsRefusedBeforeAnyAllocation) {
+  TgaImage image{};
+  FailAssetAllocation(UINT32_MAX); // counts, and fails none that come
+  EXPECT_EQ(LoadTgaTexture(&image, "FIX_HUGE"), 0);
+  EXPECT_EQ(assetAllocations, 0u);
+  FailAssetAllocation(0);
+  EXPECT_FALSE(glIsTexture(1));
+  // The loader's count, taken with the browser's size_t.
+  EXPECT_EQ(PixelBytes<uint32_t>(image.imageWidth, image.imageHeight, 4), std::nullopt);
+}
+
 struct Rejection {
   const char *name;
   bool sizeWritten; // width and height stored before the rejection
@@ -450,6 +513,8 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"FIX_ZEROWIDTH", true, 0, 5, "no pixels: 0 wide, 5 high"},
         Rejection{"FIX_DEPTH16", true, 4, 4, "pixel depth 16 is not 24 or 32"},
         Rejection{"FIX_SHORT", true, 4, 4, "10 bytes of pixels where 4x4 at 32 bits needs 64"},
+        Rejection{"FIX_HUGE", true, 32768, 32768,
+                  "64 bytes of pixels where 32768x32768 at 32 bits needs 4294967296"},
         Rejection{"FIX_TINY", false, 0, 0, "10 bytes, shorter than the 18-byte header"},
         Rejection{"NO_SUCH_PICTURE", false, 0, 0, "no such resource"},
         Rejection{"FIX_CORNERS", false, 0, 0, "no such resource"}),

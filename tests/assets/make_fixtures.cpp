@@ -143,6 +143,10 @@ int main(int argc, char **argv) {
   Bytes origin = Tga(0, 2, 4, 4, 32, block);
   origin[10] = 4;
   Write(dir + "/FIX_ORIGIN.tga", origin);
+  // 32768 x 32768 x 4 bytes is 2^32: nothing at all where size_t has 32 bits.
+  // Top row first, so that a loader taken in by the count turns rows it does
+  // not have.
+  Write(dir + "/FIX_HUGE.tga", Tga(0, 2, 32768, 32768, 32, block, 0x20));
 
   // Twins: one stored bottom row first, one top row first (image descriptor
   // bit 5), showing the same picture. 3 pixels wide, so that 24-bit rows are

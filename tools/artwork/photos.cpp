@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include <jerror.h>
 #include <jpeglib.h>
 #include <png.h>
 
+#include "assets/pixel_bytes.h"
 #include "tools/artwork/cards.h"
 #include "tools/artwork/words.h"
 
@@ -92,9 +94,15 @@ bool DecodeJpeg(const Bytes &b, int side, Decoded *out, std::string *why) {
   cinfo.scale_denom = unsigned(JpegScale(std::min(w, h), side));
   cinfo.dct_method = JDCT_ISLOW;
   jpeg_start_decompress(&cinfo);
+  const std::optional<size_t> bytes = PixelBytes(cinfo.output_width, cinfo.output_height, 3);
+  if (!bytes) {
+    jpeg_destroy_decompress(&cinfo);
+    *why = Size(w, h) + " is too large to decode here";
+    return false;
+  }
   out->w = int(cinfo.output_width);
   out->h = int(cinfo.output_height);
-  out->rgb.resize(size_t(out->w) * size_t(out->h) * 3);
+  out->rgb.resize(*bytes);
   row.resize(size_t(out->w) * size_t(cinfo.output_components));
   while (cinfo.output_scanline < cinfo.output_height) {
     uint8_t *dst = &out->rgb[size_t(cinfo.output_scanline) * size_t(out->w) * 3];
@@ -146,7 +154,10 @@ bool DecodePng(const Bytes &b, Decoded *out, std::string *why) {
     *why = TooSmall(w, h);
     return false;
   }
-  if (double(w) * h > kLargestPngPixels) {
+  // Three 8-bit samples a pixel, as asked for below. The library's own size
+  // macro multiplies in 32 bits, which only the limit keeps from wrapping.
+  const std::optional<size_t> bytes = PixelBytes(w, h, 3);
+  if (double(w) * h > kLargestPngPixels || !bytes) {
     png_image_free(&image);
     *why = Size(w, h) + " is too large for a PNG here; save it smaller or as JPEG";
     return false;
@@ -157,7 +168,7 @@ bool DecodePng(const Bytes &b, Decoded *out, std::string *why) {
   image.format = PNG_FORMAT_RGB; // grey expanded, 16 bits reduced, alpha over the background
   out->w = w;
   out->h = h;
-  out->rgb.resize(PNG_IMAGE_SIZE(image));
+  out->rgb.resize(*bytes);
   png_color black{0, 0, 0};
   if (!png_image_finish_read(&image, &black, out->rgb.data(), 0, nullptr)) {
     *why = std::string("damaged PNG: ") + image.message;

@@ -191,6 +191,61 @@ TEST(Photos, ExifOrientationTurnsThePicture) {
   ExpectNear(Mean(img, 300, 20), kSky, 10);
 }
 
+// A PNG's header alone, saying w x h at 8-bit RGB, then an empty IDAT and the end: enough for
+// the library to report the size, nothing to decode.
+checks::Bytes PngHeaderOnly(uint32_t w, uint32_t h) {
+  auto be32 = [](checks::Bytes *to, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) to->push_back(uint8_t(v >> shift));
+  };
+  checks::Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&](const char *type, const checks::Bytes &data) {
+    be32(&png, uint32_t(data.size()));
+    const size_t typeAt = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    uint32_t crc = 0xFFFFFFFF; // over type and data, as PNG defines it
+    for (size_t i = typeAt; i < png.size(); ++i) {
+      crc ^= png[i];
+      for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320 : 0);
+    }
+    be32(&png, ~crc);
+  };
+  checks::Bytes ihdr;
+  be32(&ihdr, w);
+  be32(&ihdr, h);
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, no filter, no interlace
+  chunk("IHDR", ihdr);
+  chunk("IDAT", {});
+  chunk("IEND", {});
+  return png;
+}
+
+// Photos whose pixels would take gigabytes are refused from their header, before any
+// allocation; 40000 x 40000 x 3 bytes also passes 4 GiB, which the library's own size macro
+// (32-bit arithmetic) would wrap to some 480 MiB.
+TEST(Photos, PngsTooLargeToDecodeAreRefusedFromTheirHeader) {
+  checks::TempDir tmp;
+  for (uint32_t side : {20000u, 40000u}) {
+    const fs::path p = tmp.path / ("huge" + std::to_string(side) + ".png");
+    const checks::Bytes png = PngHeaderOnly(side, side);
+    checks::WriteAll(p, std::string(png.begin(), png.end()));
+    std::string error;
+    art::Image img = Load(p, &error);
+    const std::string size = std::to_string(side) + "x" + std::to_string(side);
+    EXPECT_EQ(error, p.string() + ": " + size +
+                         " is too large for a PNG here; save it smaller or as JPEG");
+    EXPECT_EQ(img.w, 0);
+  }
+  // The same header at a size that fits is read past the header, and fails only at its empty
+  // pixel data: the refusal above comes from the size, not from the crafted file.
+  const fs::path small = tmp.path / "small.png";
+  const checks::Bytes png = PngHeaderOnly(200, 200);
+  checks::WriteAll(small, std::string(png.begin(), png.end()));
+  std::string error;
+  Load(small, &error);
+  EXPECT_EQ(error.rfind(small.string() + ": damaged PNG: ", 0), 0u) << error;
+}
+
 TEST(Photos, NonPicturesSmallPicturesAndDamagedOnesAreRefusedByName) {
   checks::TempDir tmp;
   const fs::path text = tmp.path / "notes.jpg", small = tmp.path / "small.png",
