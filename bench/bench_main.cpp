@@ -21,7 +21,6 @@
 #include <vector>
 
 #include <GL/glu.h>
-#include <fftw3.h>
 #include <jpeglib.h>
 #include <libopenmpt/libopenmpt.h>
 
@@ -86,7 +85,6 @@ std::string MachineDescription() {
       << LIBJPEG_TURBO_VERSION_NUMBER / 1000 % 1000 << "." << LIBJPEG_TURBO_VERSION_NUMBER % 1000
       << " (API " << JPEG_LIB_VERSION << ") |\n";
   out << "| libopenmpt | " << (openmpt != nullptr ? openmpt : "unknown") << " |\n";
-  out << "| FFTW | " << fftwf_version << " |\n";
   std::string ffmpeg = CommandFirstLine("ffmpeg -hide_banner -version 2>/dev/null");
   size_t copyright = ffmpeg.find(" Copyright");
   if (copyright != std::string::npos) ffmpeg.resize(copyright);
