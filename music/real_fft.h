@@ -1,9 +1,9 @@
 // The spectrum's transform: the DFT of 512 real samples, made as one
 // 256-point complex FFT of the even and odd samples (radix 2, twiddles
 // computed once) and the split step that tells their two spectra apart.
-// Written for this one size rather than taken from a library: measured on
-// the desktop build it takes about 1.4 times as long as a library tuned with
-// hand-written SIMD and half as long as a portable library of any size
+// Written for this one size rather than taken from a library: on the desktop
+// build it takes about 1 us, under twice the time of a library tuned with
+// hand-written SIMD and half that of a portable library of any size
 // (KissFFT), a small share of the spectrum's 5 us budget either way; and it
 // builds for the desktop, the browser and Windows alike, with nothing to
 // cross-compile and no licence of another's to pass on with the program.
