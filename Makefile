@@ -98,11 +98,13 @@ web:
 # hook's frame against the capture tool's, the page without its module; then,
 # driven by puppeteer-core, the show started by a click, the heard rows against
 # the audio clock, Escape's fade and a hidden page; last, the browser's mipmap
-# builder against the desktop's.
+# builder against the desktop's. First, the licences the page carries: all
+# permissive.
 web-check: web
 	@bash scripts/setup.sh --tests
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
+	bash tests/licences_check.sh $(WEB_BUILD)
 	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
 	bash tests/web/page_tests.sh $(WEB_BUILD)
 	bash tests/web/mipmap_check.sh
@@ -127,11 +129,13 @@ windows:
 # The Windows build under Wine in Xvfb with a fresh prefix (about a minute):
 # its imports, the window, a card at 7 s, the full-screen toggle, Escape, the
 # boxes for a screen that cannot switch and for no sound device, the missing
-# module. The capture tool gives the bare frame the card is told from.
+# module. The capture tool gives the bare frame the card is told from. First,
+# the licences the zip carries: all permissive.
 windows-check: windows
 	@bash scripts/setup.sh --tests
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
+	bash tests/licences_check.sh $(WIN_BUILD)/velmor-for-torva.zip
 	./$(BUILD)/velmor-capture --fps 10 --still 0.5 $(BUILD)/bare-frame.png
 	bash tests/windows/wine_check.sh $(WIN_BUILD) $(BUILD)/bare-frame.png
 

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include <GL/glu.h>
-#include <fftw3.h>
 #include <jpeglib.h>
 #include <libopenmpt/libopenmpt.h>
 
@@ -86,7 +85,6 @@ std::string MachineDescription() {
       << LIBJPEG_TURBO_VERSION_NUMBER / 1000 % 1000 << "." << LIBJPEG_TURBO_VERSION_NUMBER % 1000
       << " (API " << JPEG_LIB_VERSION << ") |\n";
   out << "| libopenmpt | " << (openmpt != nullptr ? openmpt : "unknown") << " |\n";
-  out << "| FFTW | " << fftwf_version << " |\n";
   std::string ffmpeg = CommandFirstLine("ffmpeg -hide_banner -version 2>/dev/null");
   size_t copyright = ffmpeg.find(" Copyright");
   if (copyright != std::string::npos) ffmpeg.resize(copyright);
@@ -414,7 +412,7 @@ std::string Findings(const std::vector<Figure> &figures, const MemoryRun &memory
              context.value, MappingMB(memory.introMapping, "LLVM"),
              MappingMB(memory.floorMapping, "LLVM"), JpegTextureMB());
   out += Say(" The %.0f MB the intro has above the floor is the show's: %.0f MB in libraries "
-             "that only the intro maps (the music's player and FFT and what they load), %.0f MB "
+             "that only the intro maps (the music's player and what it loads), %.0f MB "
              "more heap and anonymous memory (the module as the player holds it, the glow "
              "target's copies, the font) and %.0f MB more of LLVM (the shaders of the blended "
              "card, glow and vignette passes); mapping by mapping, it is in the table below.",

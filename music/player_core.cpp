@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/show.h"
+#include "music/real_fft.h"
 
-#include <fftw3.h>
 #include <libopenmpt/libopenmpt.h>
 
 namespace {
@@ -34,26 +34,28 @@ std::atomic<uint64_t> slideStart{0};
 std::atomic<uint64_t> slideEnd{0};
 std::atomic<uint32_t> rendererPosition{0};
 
+static_assert(spectrumSize == realFftSize);
+
 // FFT state, made once on first use by the frame thread.
 struct Spectrum {
-  float *input = nullptr;
-  fftwf_complex *output = nullptr;
-  fftwf_plan plan = nullptr;
+  bool prepared = false;
+  RealFft fft;
   float window[spectrumSize];
+  float input[spectrumSize];
+  float re[realFftBins];
+  float im[realFftBins];
 };
 Spectrum spectrum;
 
 } // namespace
 
 void PlayerPrepareSpectrum() {
-  if (spectrum.plan != nullptr) return;
-  spectrum.input = fftwf_alloc_real(spectrumSize);
-  spectrum.output = fftwf_alloc_complex(spectrumSize / 2 + 1);
-  spectrum.plan =
-      fftwf_plan_dft_r2c_1d(spectrumSize, spectrum.input, spectrum.output, FFTW_ESTIMATE);
+  if (spectrum.prepared) return;
+  RealFftPrepare(&spectrum.fft);
   for (int i = 0; i < spectrumSize; ++i)
     spectrum.window[i] =
         static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / spectrumSize));
+  spectrum.prepared = true;
 }
 
 namespace {
@@ -211,9 +213,9 @@ void PlayerSpectrumAt(uint64_t heard, float *magnitudes) {
     float sample = heard >= back ? ring.mono[(heard - back) % ringFrames] : 0.0f;
     spectrum.input[i] = sample * spectrum.window[i];
   }
-  fftwf_execute(spectrum.plan);
+  RealFftForward(&spectrum.fft, spectrum.input, spectrum.re, spectrum.im);
   for (int k = 0; k < spectrumSize / 2; ++k) {
-    float re = spectrum.output[k][0], im = spectrum.output[k][1];
+    float re = spectrum.re[k], im = spectrum.im[k];
     magnitudes[k] = std::sqrt(re * re + im * im) * (2.0f / spectrumSize);
   }
 }

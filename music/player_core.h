@@ -49,7 +49,8 @@ uint64_t PlayerFramesRendered();
 uint32_t PlayerRendererPosition();
 // order | row << 16 at frame `heard` (0 before anything played).
 uint32_t PlayerPositionAt(uint64_t heard);
-// Makes the FFT plan and buffers once, so that spectra allocate nothing.
+// Makes the FFT's tables and the window once, so that spectra allocate
+// nothing and compute no cosines.
 void PlayerPrepareSpectrum();
 // 256 magnitudes |X_k| * 2 / 512 of the Hann-windowed mono mix of the 512
 // frames before `heard`. Allocates nothing.

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(g++ cmake make pkg-config libsdl2-dev libx11-dev libglu1-mesa-dev libgl-dev libgtest-dev
-  libjpeg62-turbo-dev libosmesa6-dev libegl-dev libopenmpt-dev libfftw3-dev
+  libjpeg62-turbo-dev libosmesa6-dev libegl-dev libopenmpt-dev
   libfreetype-dev libpng-dev fonts-paratype fonts-dejavu-core icc-profiles-free)
 test_pkgs=(xvfb xfonts-base xdotool x11-utils imagemagick openbox wmctrl openmpt123 xmp sox clang-14
   libclang-rt-14-dev libgl1-mesa-dri)

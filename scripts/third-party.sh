@@ -3,11 +3,11 @@
 # packages, once per version, into a cache that every build folder shares.
 # Prints the target's cache folder.
 #
-#   scripts/third-party.sh web       libopenmpt, libjpeg-turbo, FFTW (float) and
-#                                    GLU's mipmap builder, compiled with Emscripten
-#   scripts/third-party.sh windows   libopenmpt, libjpeg-turbo and FFTW (float),
-#                                    static, for 64-bit Windows with MinGW-w64
-#                                    (Windows brings its own GLU, glu32)
+#   scripts/third-party.sh web       libopenmpt, libjpeg-turbo and GLU's mipmap
+#                                    builder, compiled with Emscripten
+#   scripts/third-party.sh windows   libopenmpt and libjpeg-turbo, static, for
+#                                    64-bit Windows with MinGW-w64 (Windows
+#                                    brings its own GLU, glu32)
 #
 # Each target has its own folder, <cache>/web or <cache>/windows, where <cache>
 # is $VELMOR_CACHE or ~/.cache/velmor:
@@ -79,7 +79,7 @@ EOF
 
 # Sets tarball to the upstream tarball of Debian source package $1 at upstream
 # version $2, downloading it the first time. Only the upstream tarball is taken:
-# Debian's changes to these four touch SIMD, ARM, build stamps, manuals and
+# Debian's changes to these three touch SIMD, ARM, build stamps, manuals and
 # RPATH, none of which a static WebAssembly or Windows build uses.
 fetch_source() {
   local pkg=$1 version=$2 f
@@ -154,18 +154,6 @@ web_libjpeg_turbo() {
   cp ../LICENSE.md ../README.ijg "$dest/licence/"
 }
 
-web_fftw() {
-  local dest=$1
-  cd "$src"
-  emconfigure ./configure --host=i686-pc-linux-gnu --enable-float --disable-fortran \
-    --disable-shared --enable-static --disable-doc --disable-threads
-  emmake make -j"$jobs"
-  mkdir -p "$dest/lib" "$dest/include" "$dest/licence"
-  cp .libs/libfftw3f.a "$dest/lib/"
-  cp api/fftw3.h "$dest/include/"
-  cp COPYING COPYRIGHT "$dest/licence/"
-}
-
 # Runs the configure command given after `dest` with the options every build
 # of libopenmpt shares: static, no player, examples or tests, no optional
 # codecs.
@@ -233,24 +221,6 @@ windows_libjpeg_turbo() {
   cp ../LICENSE.md ../README.ijg "$dest/licence/"
 }
 
-# Given no CFLAGS, FFTW's configure tunes for the machine that builds it
-# (-mtune=native), which is not the one that runs the program. SSE2 needs
-# 16-byte aligned buffers, and configure finds none of the aligned allocators
-# it knows in MinGW's C library (its _mm_malloc is inline), so FFTW aligns
-# malloc's blocks itself.
-windows_fftw() {
-  local dest=$1
-  cd "$src"
-  CC=x86_64-w64-mingw32-gcc-posix CFLAGS="-O2" ./configure --host=x86_64-w64-mingw32 \
-    --enable-float --enable-sse2 --with-our-malloc --disable-fortran --disable-shared \
-    --enable-static --disable-doc --disable-threads
-  make -j"$jobs"
-  mkdir -p "$dest/lib" "$dest/include" "$dest/licence"
-  cp .libs/libfftw3f.a "$dest/lib/"
-  cp api/fftw3.h "$dest/include/"
-  cp COPYING COPYRIGHT "$dest/licence/"
-}
-
 # ensure <name> <version> <Debian source package> <recipe> <how long> [files it compiles]
 # The stamp holds a digest of the recipe and of our own files it compiles, so a
 # changed recipe rebuilds instead of reusing an older result. The recipe is
@@ -299,14 +269,12 @@ case "$target" in
     ensure libopenmpt 0.6.9 libopenmpt web_libopenmpt "about 2 minutes" \
       <(declare -f configure_libopenmpt)
     ensure libjpeg-turbo 2.1.5 libjpeg-turbo web_libjpeg_turbo "about 15 seconds"
-    ensure fftw 3.3.10 fftw3 web_fftw "about 2 minutes"
     ensure glu 9.0.2 libglu web_glu "a few seconds" "$here/web-glu-pixel-store.c"
     ;;
   windows)
     ensure libopenmpt 0.6.9 libopenmpt windows_libopenmpt "about 3 minutes" \
       <(declare -f configure_libopenmpt)
     ensure libjpeg-turbo 2.1.5 libjpeg-turbo windows_libjpeg_turbo "about 15 seconds" "$toolchain"
-    ensure fftw 3.3.10 fftw3 windows_fftw "about 2 minutes"
     ;;
 esac
 
