@@ -26,7 +26,10 @@ for run in 1 2 3; do
   took=$(seconds_since "$tapped")
   [ "$STATUS" = 0 ] || fail "run $run: exit status $STATUS"
   grep -q '^probe: fade 1000 ms' "$WORK/stderr" || fail "run $run: no one-second fade"
-  awk -v t="$took" 'BEGIN { exit !(t <= 1.6) }' || fail "run $run: the tap took $took s to end it"
+  # The fade's own length is the probe's line above; this bound only tells a
+  # tap acted on at once from one left waiting, with the margin that a
+  # machine loaded beyond the two busy loops needs (1.61 s has been seen).
+  awk -v t="$took" 'BEGIN { exit !(t <= 2.5) }' || fail "run $run: the tap took $took s to end it"
   took_all+="$took s "
 done
 echo "escape_taps: three taps under load ended three runs in ${took_all% }, status 0"
