@@ -110,9 +110,10 @@ int32_t CreateAppWindow(AppWindow *window) {
       ShowError("Mode Switch Failed.\nRunning In Windowed Mode.");
       window->fullScreen = 0;
     }
-  } else {
-    AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);
   }
+  // A window, asked for or fallen back to, gets its frame around the picture:
+  // the scene always draws 800x600, so that is the inside the window needs.
+  if (style != WS_POPUP) AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);
 
   window->windowHandle = CreateWindowExA(
       extendedStyle, window->app->className, window->title, style, 0, 0, rect.right - rect.left,
