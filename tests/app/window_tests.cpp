@@ -18,6 +18,8 @@ TEST_F(ShellTest, FullScreenCreationSwitchesModeHidesPointerAndUsesPopupStyles) 
   EXPECT_EQ(native->exStyle, WS_EX_APPWINDOW | WS_EX_TOPMOST);
   EXPECT_EQ(native->width, 800);
   EXPECT_EQ(native->height, 600);
+  // Shown black: the first frame comes only after the pictures have loaded.
+  EXPECT_EQ(native->background, GetStockObject(BLACK_BRUSH));
   // A pop-up has no frame: the whole window is the picture.
   EXPECT_EQ(FakeCallCount("AdjustWindowRectEx"), 0);
   EXPECT_EQ(window.visible, 1);
