@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +21,7 @@
 namespace {
 
 std::thread shower;
+std::atomic<bool> finishing{false};
 
 // A console, a file or a pipe is read by someone; no handle, or one of no
 // known kind (what a process started with a closed standard error is given),
@@ -35,16 +38,30 @@ void ShowLine(std::string line) {
   if (!line.empty()) MessageBoxA(HWND_DESKTOP, line.c_str(), "Error", MB_OK | MB_ICONEXCLAMATION);
 }
 
+// Reads without blocking: a thread that has shown a box owns windows (the
+// box's input window stays), and a thread that stops answering its windows'
+// messages holds up every other that sends to them, the show's among them.
+// So between lines the thread answers its messages, and at the end it stops
+// once the pipe is drained, whether or not its writing end was seen closed.
 void ShowLines(HANDLE pipe) {
   std::string pending;
   char chunk[512];
-  DWORD got = 0;
-  while (ReadFile(pipe, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-    pending.append(chunk, got);
-    for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-      ShowLine(pending.substr(0, end));
-      pending.erase(0, end + 1);
+  for (;;) {
+    DWORD available = 0;
+    bool open = PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) != 0;
+    if (available > 0) {
+      DWORD got = 0;
+      if (!ReadFile(pipe, chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr)) break;
+      pending.append(chunk, got);
+      for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        ShowLine(pending.substr(0, end));
+        pending.erase(0, end + 1);
+      }
+      continue;
     }
+    if (!open || finishing.load()) break;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
   }
   // A last line without its end is shown all the same.
   ShowLine(pending);
@@ -59,6 +76,7 @@ void FinishLines() {
   std::fflush(stderr);
   SetStdHandle(STD_ERROR_HANDLE, nullptr);
   _close(_fileno(stderr));
+  finishing.store(true);
   if (shower.joinable()) shower.join();
 }
 

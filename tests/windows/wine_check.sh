@@ -322,6 +322,9 @@ dismiss_box 'velmor: cannot open the music \"torva_velmor2.it\": No such file or
 window=$(window_of "Velmor for Torva" 30)
 [ -n "$window" ] || fail "without the module, started detached: no window after the box"
 kill -0 "$app" 2>/dev/null || fail "without the module, started detached, the intro ended at the box"
+# The box was another thread's: with no window manager to hand the keys back
+# to the show's window, the viewer clicks it, as on a desktop.
+xdotool mousemove --window "$window" 400 300 click 1 2>/dev/null
 escape "$window"
 [ "$status" = 1 ] || fail "without the module, started detached, the status is $status, not 1"
 say "without the module, started with no standard error: the box with the player's line, status 1"
