@@ -67,8 +67,9 @@ int32_t RegisterWindowClass(AppInfo *app) {
   windowClass.cbWndExtra = 0;
   windowClass.hInstance = app->instance;
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  // The colour number used as a brush as it is, without the usual +1.
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(uintptr_t{COLOR_APPWORKSPACE});
+  // Black, as the show starts: the window is painted with it when it is
+  // shown, seconds before the first frame while the pictures load.
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = app->className;
   if (RegisterClassExA(&windowClass) == 0) {
     ShowError("RegisterClassEx Failed!");
@@ -110,9 +111,10 @@ int32_t CreateAppWindow(AppWindow *window) {
       ShowError("Mode Switch Failed.\nRunning In Windowed Mode.");
       window->fullScreen = 0;
     }
-  } else {
-    AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);
   }
+  // A window, asked for or fallen back to, gets its frame around the picture:
+  // the scene always draws 800x600, so that is the inside the window needs.
+  if (style != WS_POPUP) AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);
 
   window->windowHandle = CreateWindowExA(
       extendedStyle, window->app->className, window->title, style, 0, 0, rect.right - rect.left,

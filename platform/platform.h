@@ -60,6 +60,7 @@ using HBRUSH = HBRUSH__ *;
 using HMENU = HMENU__ *;
 using HRSRC = HRSRC__ *;
 using HGLOBAL = HGLOBAL__ *;
+using HGDIOBJ = void *;
 
 // Macros, as other C headers (libjpeg's among them) define them too.
 #ifndef TRUE
@@ -213,7 +214,7 @@ constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOWMAXIMIZED = 3;
-constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int BLACK_BRUSH = 4;
 #define IDC_ARROW (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(32512)))
 
 // PeekMessage.
@@ -252,6 +253,9 @@ HMODULE GetModuleHandleA(LPCSTR moduleName);
 ATOM RegisterClassExA(const WNDCLASSEXA *wc);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
+// The back ends paint no window background of their own: the brush is only
+// a distinct handle.
+HGDIOBJ GetStockObject(int object);
 
 // Windows. CreateWindowExA takes the client size: on this desktop the window
 // manager draws the frame outside it, so AdjustWindowRectEx leaves the

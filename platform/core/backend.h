@@ -10,6 +10,7 @@ struct PlatformWindow {
   LONG_PTR userData;
   DWORD style;
   DWORD exStyle;
+  HBRUSH background; // the class's, which Windows paints the window with when shown
   int width;
   int height;
   void *native; // the back end's own state for this window

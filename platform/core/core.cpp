@@ -20,6 +20,7 @@ struct WindowClass {
   std::string name;
   WNDPROC proc;
   HINSTANCE instance;
+  HBRUSH background;
 };
 
 std::vector<WindowClass> classes;
@@ -73,7 +74,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA *wc) {
   for (auto &c : classes)
     if (strcasecmp(c.name.c_str(), wc->lpszClassName) == 0) return 0;
   if (classes.empty() && !BackendOpenDisplay()) return 0;
-  classes.push_back({wc->lpszClassName, wc->lpfnWndProc, wc->hInstance});
+  classes.push_back({wc->lpszClassName, wc->lpfnWndProc, wc->hInstance, wc->hbrBackground});
   return static_cast<ATOM>(0xC000 + classes.size());
 }
 
@@ -94,6 +95,12 @@ HCURSOR LoadCursorA(HINSTANCE, LPCSTR cursorName) {
   return reinterpret_cast<HCURSOR>(const_cast<char *>(cursorName));
 }
 
+HGDIOBJ GetStockObject(int object) {
+  if (BackendCallHook("GetStockObject")) return nullptr;
+  static int stockObjects[32];
+  return object >= 0 && object < 32 ? &stockObjects[object] : nullptr;
+}
+
 BOOL AdjustWindowRectEx(RECT *rect, DWORD, BOOL, DWORD) {
   if (BackendCallHook("AdjustWindowRectEx")) return FALSE;
   return rect != nullptr ? TRUE : FALSE;
@@ -110,6 +117,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 
   auto record = std::make_unique<PlatformWindow>();
   record->proc = cls->proc;
+  record->background = cls->background;
   record->style = style;
   record->exStyle = exStyle;
   record->width = width;

@@ -1,5 +1,5 @@
-// The Windows sink: the waveOut device, fed from a thread of its own with a
-// few short blocks, so that a slow frame never starves the sound. waveOut
+// The Windows sink: the waveOut device, fed from a thread of its own with
+// short blocks, so that a slow frame never starves the sound. waveOut
 // takes the player's 44.1 kHz float frames as they are on every Windows from
 // Vista on (the system mixer converts them to the device's own rate), and its
 // position counts the frames the device has played, which is what is heard.
@@ -18,10 +18,15 @@
 
 namespace {
 
-// Four blocks of 1024 frames: 93 ms queued at 44.1 kHz, well inside the
-// player's ring, and short enough that Escape's fade is heard at once.
-constexpr int blockCount = 4;
+// Eight blocks of 1024 frames: 186 ms queued at 44.1 kHz, so the feeder may
+// be kept from running for most of that (a busy machine) before the device
+// runs dry. The queue is heard before Escape's fade, which is cut when the
+// show stops a second later: at 19 % of the volume with this queue. The
+// heard frame must still be in the player's ring, with the device's own
+// buffering on top of the queue.
+constexpr int blockCount = 8;
 constexpr int blockFrames = 1024;
+static_assert(blockCount * blockFrames * 2 <= static_cast<int>(ringFrames));
 
 struct WaveOutSink {
   HWAVEOUT device = nullptr;

@@ -18,6 +18,10 @@ TEST_F(ShellTest, FullScreenCreationSwitchesModeHidesPointerAndUsesPopupStyles) 
   EXPECT_EQ(native->exStyle, WS_EX_APPWINDOW | WS_EX_TOPMOST);
   EXPECT_EQ(native->width, 800);
   EXPECT_EQ(native->height, 600);
+  // Shown black: the first frame comes only after the pictures have loaded.
+  EXPECT_EQ(native->background, GetStockObject(BLACK_BRUSH));
+  // A pop-up has no frame: the whole window is the picture.
+  EXPECT_EQ(FakeCallCount("AdjustWindowRectEx"), 0);
   EXPECT_EQ(window.visible, 1);
   EXPECT_NE(window.deviceContext, nullptr);
   EXPECT_NE(window.renderContext, nullptr);
@@ -55,6 +59,9 @@ void ExpectWindowedFallback(const AppWindow &window) {
   EXPECT_EQ(native->style, WS_OVERLAPPEDWINDOW);
   EXPECT_EQ(native->exStyle, WS_EX_APPWINDOW);
   EXPECT_EQ(FakeCursorCount(), 0);
+  // The frame goes around the 800x600 picture, as for a window asked for:
+  // an unadjusted rectangle would cut the caption's height off the picture.
+  EXPECT_EQ(FakeCallCount("AdjustWindowRectEx"), 1);
 }
 
 TEST_F(ShellTest, FailedModeSwitchFallsBackToWindowWithBoxAndLeavesDisplayAlone) {

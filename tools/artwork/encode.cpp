@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <png.h>
 
 namespace art {
 namespace {
@@ -143,6 +144,92 @@ Bytes EncodeTga(int w, int h, int bitsPerPixel, const Bytes &bgraTopDown) {
   out.insert(out.end(), 8, 0); // no extension area, no developer directory
   const char signature[] = "TRUEVISION-XFILE.";
   out.insert(out.end(), signature, signature + sizeof signature); // with its zero
+  return out;
+}
+
+namespace {
+
+void PutLe(Bytes &out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(value >> (8 * i)));
+}
+
+// BITMAPINFOHEADER with the height doubled for the mask that follows the
+// colours, rows bottom to top in B, G, R, A; then the mask, one bit a pixel,
+// rows padded to four bytes, set where the picture is fully transparent.
+Bytes IconBitmap(const IconPicture &p) {
+  const int side = p.side;
+  const size_t maskRow = size_t((side + 31) / 32 * 4);
+  Bytes out;
+  PutLe(out, 40, 4);
+  PutLe(out, uint32_t(side), 4);
+  PutLe(out, uint32_t(side * 2), 4);
+  PutLe(out, 1, 2);  // planes
+  PutLe(out, 32, 2); // bits per pixel
+  PutLe(out, 0, 4);  // BI_RGB
+  PutLe(out, uint32_t(size_t(side) * side * 4 + maskRow * size_t(side)), 4);
+  PutLe(out, 0, 4);
+  PutLe(out, 0, 4);
+  PutLe(out, 0, 4);
+  PutLe(out, 0, 4);
+  for (int y = side - 1; y >= 0; --y)
+    for (int x = 0; x < side; ++x) {
+      const uint8_t *px = &p.rgba[(size_t(y) * side + x) * 4];
+      out.insert(out.end(), {px[2], px[1], px[0], px[3]});
+    }
+  for (int y = side - 1; y >= 0; --y) {
+    Bytes row(maskRow, 0);
+    for (int x = 0; x < side; ++x)
+      if (p.rgba[(size_t(y) * side + x) * 4 + 3] == 0)
+        row[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+    out.insert(out.end(), row.begin(), row.end());
+  }
+  return out;
+}
+
+Bytes IconPng(const IconPicture &p) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = png_uint_32(p.side);
+  image.height = png_uint_32(p.side);
+  image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(image, size, 0, p.rgba.data(), 0, nullptr)) {
+    std::fprintf(stderr, "velmor-artwork: cannot encode the icon's PNG: %s\n", image.message);
+    std::exit(1);
+  }
+  Bytes out(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, p.rgba.data(), 0, nullptr)) {
+    std::fprintf(stderr, "velmor-artwork: cannot encode the icon's PNG: %s\n", image.message);
+    std::exit(1);
+  }
+  out.resize(size);
+  return out;
+}
+
+} // namespace
+
+Bytes EncodeIco(const std::vector<IconPicture> &pictures) {
+  std::vector<Bytes> images;
+  for (const IconPicture &p : pictures)
+    images.push_back(p.side >= 256 ? IconPng(p) : IconBitmap(p));
+  Bytes out;
+  PutLe(out, 0, 2); // reserved
+  PutLe(out, 1, 2); // an icon, not a cursor
+  PutLe(out, uint32_t(pictures.size()), 2);
+  uint32_t offset = uint32_t(6 + 16 * pictures.size());
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    const int side = pictures[i].side;
+    out.push_back(uint8_t(side >= 256 ? 0 : side)); // 0 stands for 256
+    out.push_back(uint8_t(side >= 256 ? 0 : side));
+    out.push_back(0); // no palette
+    out.push_back(0);
+    PutLe(out, 1, 2);
+    PutLe(out, 32, 2);
+    PutLe(out, uint32_t(images[i].size()), 4);
+    PutLe(out, offset, 4);
+    offset += uint32_t(images[i].size());
+  }
+  for (const Bytes &image : images) out.insert(out.end(), image.begin(), image.end());
   return out;
 }
 

@@ -23,4 +23,16 @@ Bytes EncodeOverlayJpeg(const Rgb8 &img, int quality, const Bytes &iccProfile,
 // rows top to bottom, 3 or 4 bytes per pixel in B, G, R(, A) order.
 Bytes EncodeTga(int w, int h, int bitsPerPixel, const Bytes &bgraTopDown);
 
+// A square picture for an icon: rows top to bottom, R, G, B, A each, alpha not
+// premultiplied.
+struct IconPicture {
+  int side = 0;
+  Bytes rgba;
+};
+
+// A Windows icon file holding the pictures in the order given: those below
+// 256 pixels as 32-bit bitmaps with their mask (what every Windows reads),
+// a 256-pixel one as PNG (what Windows expects at that size).
+Bytes EncodeIco(const std::vector<IconPicture> &pictures);
+
 } // namespace art

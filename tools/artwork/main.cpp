@@ -1,5 +1,6 @@
 // velmor-artwork OUTDIR [NAME...]
 // velmor-artwork --words FILE [--photos FOLDER] OUTDIR
+// velmor-artwork --icon ICO
 //
 // Writes the intro's 45 embedded pictures into OUTDIR as NAME.jpg / NAME.tga; with names
 // given, only those. The output is byte-for-byte reproducible: pictures are computed
@@ -36,11 +37,14 @@ using art::Rgb8;
 
 const char kUsage[] = R"(usage: velmor-artwork OUTDIR [NAME...]
        velmor-artwork --words FILE [--photos FOLDER] OUTDIR
+       velmor-artwork --icon ICO
 
 The first form writes our 45 pictures, or only the NAMEs, into OUTDIR.
 
 The second writes the same 45 pictures into OUTDIR (made if missing) with your words on the
 10 text cards and your photos on the 30 picture cards; everything else stays ours.
+
+The third writes the Windows program's icon (16, 32, 48 and 256 pixels) into ICO.
 
 FILE    UTF-8 text holding exactly 10 cards, separated by a blank line: the first 7 open
         the show (the first is the dedication), the last 3 close it (wishes, greetings,
@@ -185,20 +189,23 @@ void RunAll(size_t n, const std::function<void(size_t)> &job) {
   for (std::thread &t : pool) t.join();
 }
 
+// False, with its line, on a failed write.
+bool WriteFile(const std::string &path, const Bytes &bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+  if (!out) {
+    std::fprintf(stderr, "velmor-artwork: cannot write %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
 // Makes the pictures and writes them in a fixed order; false, with its line, on a failed write.
 bool MakeAndWrite(const std::string &outDir, const std::vector<Entry> &todo) {
   std::vector<Bytes> results(todo.size());
   RunAll(todo.size(), [&](size_t i) { results[i] = todo[i].make(); });
-  for (size_t i = 0; i < todo.size(); ++i) {
-    std::string path = outDir + "/" + todo[i].file;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(results[i].data()),
-              std::streamsize(results[i].size()));
-    if (!out) {
-      std::fprintf(stderr, "velmor-artwork: cannot write %s\n", path.c_str());
-      return false;
-    }
-  }
+  for (size_t i = 0; i < todo.size(); ++i)
+    if (!WriteFile(outDir + "/" + todo[i].file, results[i])) return false;
   return true;
 }
 
@@ -322,6 +329,13 @@ int main(int argc, char **argv) {
     return 0;
   }
   if (!args.empty() && (args[0] == "--words" || args[0] == "--photos")) return Kit(args);
+  if (!args.empty() && args[0] == "--icon") {
+    if (args.size() != 2) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    return WriteFile(args[1], art::ProgramIconFile()) ? 0 : 1;
+  }
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;

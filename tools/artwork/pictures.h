@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tools/artwork/common.h"
+#include "tools/artwork/encode.h"
 
 namespace art {
 
@@ -42,5 +43,11 @@ Image VioletKaleidoscope(int variant); // 0..2
 Image ScreenVignette();
 Image FilmGrain();
 Image WhiteFlower32();
+
+// The program's icon at one size (icon.cpp): the show's night blue, its glow
+// and the white flower of its particles, on a rounded square.
+IconPicture ProgramIcon(int side);
+// The sizes Windows shows it at, as one .ico file.
+Bytes ProgramIconFile();
 
 } // namespace art
