@@ -3,6 +3,7 @@
 // takes the player's 44.1 kHz float frames as they are on every Windows from
 // Vista on (the system mixer converts them to the device's own rate), and its
 // position counts the frames the device has played, which is what is heard.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +41,12 @@ struct WaveOutSink {
   std::thread feeder;
   std::mutex playerLock;
   std::atomic<bool> quitting{false};
+  // How full the queue was each time the feeder woke: the fewest blocks
+  // still queued, and how often none was (the device ran dry for want of
+  // our frames). Told at exit when VELMOR_SOUND_QUEUE is set, for the checks.
+  int fewestQueued = blockCount;
+  int ranDry = 0;
+  uint64_t wakes = 0;
 };
 WaveOutSink sink;
 
@@ -54,11 +61,21 @@ void Fill(WAVEHDR *header) {
 
 // Hands every played block back to the device with the next frames, in the
 // order they were queued, so that the frames reach the device in sequence.
+// It renders one block in a small part of the block's 23 ms, so the highest
+// priority a program may take costs the rest of the system little and keeps
+// the show's own drawing from delaying it.
 void Feed() {
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
   int next = 0;
   while (!sink.quitting.load()) {
     WaitForSingleObject(sink.blockDone, INFINITE);
+    int done = 0;
+    for (const WAVEHDR &header : sink.headers) done += (header.dwFlags & WHDR_DONE) != 0 ? 1 : 0;
+    if (done > 0 && !sink.quitting.load()) {
+      ++sink.wakes;
+      sink.fewestQueued = std::min(sink.fewestQueued, blockCount - done);
+      if (done == blockCount) ++sink.ranDry;
+    }
     while (!sink.quitting.load() && (sink.headers[next].dwFlags & WHDR_DONE) != 0) {
       Fill(&sink.headers[next]);
       next = (next + 1) % blockCount;
@@ -74,6 +91,11 @@ void Close() {
   sink.quitting.store(true);
   SetEvent(sink.blockDone);
   if (sink.feeder.joinable()) sink.feeder.join();
+  if (std::getenv("VELMOR_SOUND_QUEUE") != nullptr)
+    std::fprintf(
+        stderr,
+        "velmor: sound queue: %llu refills, fewest blocks queued %d of %d, ran dry %d times\n",
+        static_cast<unsigned long long>(sink.wakes), sink.fewestQueued, blockCount, sink.ranDry);
   waveOutReset(sink.device);
   for (WAVEHDR &header : sink.headers)
     if ((header.dwFlags & WHDR_PREPARED) != 0)

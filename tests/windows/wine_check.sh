@@ -10,8 +10,8 @@
 #    the show goes on, and Escape ending it with status 0 within 1.6 s;
 #  - the music recorded from the sink for SOUND_SECONDS (default 35) with two
 #    busy loops beside the intro: its drop-outs (20 ms or more of digital
-#    silence between its first and last sound) counted, and at least half of
-#    it heard;
+#    silence between its first and last sound) counted, at least half of it
+#    heard, and the program's own queue never run dry;
 #  - on a 1024x768 screen: the box saying the mode switch failed, then a
 #    window whose inside, the picture, is 800x600;
 #  - with no sound device: the box "Cannot open the audio device.", status 1;
@@ -263,7 +263,7 @@ say "Escape ended it with status 0 in $ended s"
 # threads; the sound device must still never run dry. The monitor of the
 # null sink is what a listener would hear.
 if [ "$sound_seconds" -gt 0 ]; then
-launch "$given"
+VELMOR_SOUND_QUEUE=1 launch "$given"
 window=$(window_of "Velmor for Torva" 30)
 [ -n "$window" ] || fail "under load: no window"
 parec -d null.monitor --raw --format=s16le --rate=44100 --channels=2 >"$work/heard.raw" &
@@ -299,6 +299,10 @@ import re, sys
 found = re.match(r"sound ([0-9.]+) s from [0-9.]+ s; \d+ silences, total (\d+) ms", sys.argv[1])
 sys.exit(0 if found and float(found[1]) >= 20 and int(found[2]) <= 500 * float(found[1]) else 1)
 PYTHON
+# What the program itself owes: its queue never ran dry, busy loops or not.
+queue=$(sed -n 's/^velmor: sound queue: //p' "$work/app.log")
+say "the program's sound queue under load: $queue"
+[[ "$queue" == *"ran dry 0 times"* ]] || fail "the program's sound queue ran dry: ${queue:-no report}"
 fi
 
 # --- no module beside it --------------------------------------------------
