@@ -16,6 +16,7 @@
 
 #include "assets/pixel_bytes.h"
 #include "tools/artwork/cards.h"
+#include "tools/artwork/text.h"
 #include "tools/artwork/words.h"
 
 namespace art {
@@ -189,10 +190,8 @@ char32_t NextLetter(const std::string &s, size_t *i) {
     ++*i;
     return b;
   }
-  char32_t cp = b & (0x3Fu >> extra);
-  for (int k = 1; k <= extra; ++k) cp = cp << 6 | (uint8_t(one[size_t(k)]) & 0x3Fu);
   *i += size_t(extra) + 1;
-  return cp;
+  return DecodeUtf8(one)[0];
 }
 
 // Capitals as small letters, for the alphabets people name their photos in.
