@@ -1,7 +1,91 @@
 #!/usr/bin/env bash
-# Runs tests/web/page_tests.mjs against a browser build.
-#   tests/web/page_tests.sh BUILD_WEB
+# Runs tests/web/page_tests.mjs against a browser build in one engine:
+# chromium (headless), firefox or webkit (each with a window on an Xvfb screen
+# of its own, and sound into a PulseAudio null sink of its own, so that
+# nothing of the user's display or sound is touched). The native build in
+# BUILD gives what the page is compared with.
+#
+#   tests/web/page_tests.sh BUILD_WEB ENGINE BUILD
+#
+# Run from the repository root (the capture tool reads torva_velmor2.it there).
 set -euo pipefail
-root=$(dirname "$0")/../..
-VELMOR_WEB=${1:?usage: page_tests.sh BUILD_WEB} \
-  exec bash "$root/tools/web/puppeteer.sh" --test "$root/tests/web/page_tests.mjs"
+usage="usage: page_tests.sh BUILD_WEB chromium|firefox|webkit BUILD"
+web=${1:?$usage}
+engine=${2:?$usage}
+build=${3:?$usage}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+capture=$build/velmor-capture
+module=$build/tools/module/velmor-module
+
+fail() {
+  echo "page_tests ($engine): $*" >&2
+  exit 1
+}
+
+case "$engine" in
+  chromium) tools=(chromium) ;;
+  firefox) tools=(firefox-esr Xvfb pulseaudio) ;;
+  webkit) tools=(WebKitWebDriver Xvfb pulseaudio) ;;
+  *) fail "unknown engine \"$engine\"; $usage" ;;
+esac
+for tool in node python3 convert "${tools[@]}"; do
+  command -v "$tool" >/dev/null || fail "$tool not found (scripts/setup.sh --browsers installs it)"
+done
+for program in "$capture" "$module"; do
+  [ -x "$program" ] || fail "$program not found: build it first"
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$capture" --fps 10 --still 0.5 "$work/bare.png" >"$work/capture.log" 2>&1 ||
+  fail "velmor-capture --fps 10 --still 0.5: $(tail -1 "$work/capture.log")"
+if [ "$engine" != chromium ]; then
+  "$capture" --fps 10 --still 7 "$work/still-7.png" >"$work/capture.log" 2>&1 ||
+    fail "velmor-capture --fps 10 --still 7: $(tail -1 "$work/capture.log")"
+fi
+"$module" --check torva_velmor2.it >"$work/steps.txt" 2>&1 ||
+  fail "velmor-module --check torva_velmor2.it: $(tail -1 "$work/steps.txt")"
+
+if [ "$engine" != chromium ]; then
+  # A screen of its own: -displayfd picks a free display number.
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  pids+=($!)
+  exec 3>&-
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+  [ -s "$work/display" ] || fail "Xvfb did not start: $(tail -1 "$work/xvfb.log")"
+  export DISPLAY=":$(cat "$work/display")"
+
+  # A sound device that plays in real time and is heard by no one; the
+  # engines' sound libraries find it through PULSE_SERVER.
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=stderr \
+    --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
+    --load="module-null-sink" 2>"$work/pulse.log" &
+  pids+=($!)
+  for _ in $(seq 100); do [ -S "$work/pulse.sock" ] && break; sleep 0.05; done
+  [ -S "$work/pulse.sock" ] || fail "PulseAudio did not start: $(tail -1 "$work/pulse.log")"
+  export PULSE_SERVER="unix:$work/pulse.sock"
+  # The browsers keep their profiles and caches under HOME; puppeteer-core
+  # stays where it was installed.
+  export VELMOR_CACHE=${VELMOR_CACHE:-$HOME/.cache/velmor}
+  export HOME=$work/home XDG_RUNTIME_DIR=$work/run
+  mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+fi
+
+# A browser that hangs fails the run instead of stalling it (the cases take
+# two to four minutes on a busy machine).
+status=0
+VELMOR_WEB=$web VELMOR_ENGINE=$engine VELMOR_BARE=$work/bare.png \
+  VELMOR_STILL_7=$work/still-7.png VELMOR_STEPS=$work/steps.txt \
+  timeout -k 10 900 bash "$root/tools/web/puppeteer.sh" --test "$root/tests/web/page_tests.mjs" ||
+  status=$?
+[ "$status" -ne 124 ] || fail "the page tests did not end within 15 minutes"
+exit $status
