@@ -56,30 +56,18 @@ fi
   fail "velmor-module --check torva_velmor2.it: $(tail -1 "$work/steps.txt")"
 
 if [ "$engine" != chromium ]; then
-  # A screen of its own: -displayfd picks a free display number.
-  exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  exec 3>&-
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-  [ -s "$work/display" ] || fail "Xvfb did not start: $(tail -1 "$work/xvfb.log")"
-  export DISPLAY=":$(cat "$work/display")"
-
-  # A sound device that plays in real time and is heard by no one; the
-  # engines' sound libraries find it through PULSE_SERVER.
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=stderr \
-    --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
-    --load="module-null-sink" 2>"$work/pulse.log" &
-  pids+=($!)
-  for _ in $(seq 100); do [ -S "$work/pulse.sock" ] && break; sleep 0.05; done
-  [ -S "$work/pulse.sock" ] || fail "PulseAudio did not start: $(tail -1 "$work/pulse.log")"
-  export PULSE_SERVER="unix:$work/pulse.sock"
-  # The browsers keep their profiles and caches under HOME; puppeteer-core
-  # stays where it was installed.
+  # The browsers and the sound server keep their profiles, caches and
+  # sockets under HOME and XDG_RUNTIME_DIR; puppeteer-core stays where it
+  # was installed. The engines' sound libraries find the null sink through
+  # PULSE_SERVER.
   export VELMOR_CACHE=${VELMOR_CACHE:-$HOME/.cache/velmor}
   export HOME=$work/home XDG_RUNTIME_DIR=$work/run
   mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
+  source "$root/tests/private_servers.sh"
+  start_display 1280x1024x24
+  start_sound
+  export PULSE_SERVER=$sound
 fi
 
 # A browser that hangs fails its case, and the run, instead of stalling it
