@@ -59,6 +59,20 @@ export function launch(engine) {
   }
 }
 
+// What the browser does not answer within a minute fails, saying what it was
+// asked, instead of stalling the run.
+async function answer(promise, what) {
+  let timer;
+  const late = new Promise((resolve, reject) => {
+    timer = setTimeout(() => reject(new Error(`no answer within 60 s to: ${what}`)), 60000);
+  });
+  try {
+    return await Promise.race([promise, late]);
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
 async function launchPuppeteer(engine, options) {
   const browser = await puppeteer().launch({ ...options, defaultViewport: viewport,
     protocolTimeout: 600000 });
@@ -73,8 +87,8 @@ async function launchPuppeteer(engine, options) {
       await page.goto(url, { waitUntil: 'load' });
       let other = null;
       return {
-        evaluate: (expression) => page.evaluate(`(${expression})`),
-        click: (selector) => page.click(selector),
+        evaluate: (expression) => answer(page.evaluate(`(${expression})`), expression),
+        click: (selector) => answer(page.click(selector), `a click on ${selector}`),
         key: (name) => page.keyboard.press(name),
         async canvasShot() {
           return Buffer.from(await (await page.$('canvas')).screenshot({ type: 'png' }));
@@ -89,7 +103,7 @@ async function launchPuppeteer(engine, options) {
           other = null;
         },
         problems: () => problems,
-        close: () => page.close(),
+        close: () => answer(page.close(), 'closing the page'),
       };
     },
     // A browser that does not close within half a minute is ended.

@@ -11,7 +11,7 @@
 // what the native build made of the same show: VELMOR_BARE (the frame at
 // 0.5 s, before any card), VELMOR_STILL_7 (the frame at 7 s at 10 fps) and
 // VELMOR_STEPS (`velmor-module --check`: when each card's row comes).
-import { test, before, after } from 'node:test';
+import { test as nodeTest, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -21,6 +21,9 @@ import { serve } from '../../tools/web/page.mjs';
 import { canHide, launch } from './engines.mjs';
 
 const engine = process.env.VELMOR_ENGINE ?? 'chromium';
+// A case that hangs fails on its own after five minutes; the others go on.
+const test = (name, ...rest) =>
+  nodeTest(name, { timeout: 300000, ...(rest.length > 1 ? rest[0] : {}) }, rest[rest.length - 1]);
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmor-page-'));
 let server, browser;

@@ -75,7 +75,7 @@ fi
 status=0
 VELMOR_WEB=$web VELMOR_ENGINE=$engine VELMOR_BARE=$work/bare.png \
   VELMOR_STILL_7=$work/still-7.png VELMOR_STEPS=$work/steps.txt \
-  timeout -k 10 900 bash "$root/tools/web/puppeteer.sh" --test --test-timeout=300000 \
+  timeout -k 10 900 bash "$root/tools/web/puppeteer.sh" --test \
   ${VELMOR_TEST_ARGS:-} "$root/tests/web/page_tests.mjs" ||
   status=$?
 [ "$status" -ne 124 ] || fail "the page tests did not end within 15 minutes"
