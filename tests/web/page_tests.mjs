@@ -285,12 +285,20 @@ test('a hidden page draws no frames and draws again when shown',
   async () => {
     const page = await playing();
     await page.hide();
-    await waitFor(page, `document.visibilityState === 'hidden'`, 5, 'the page hidden');
-    await sleep(500);
-    const hidden = await frames(page);
-    await sleep(2000);
-    assert.equal(await frames(page), hidden, 'frames were drawn while hidden');
-    await page.show();
+    let hidden;
+    try {
+      await waitFor(page, `document.visibilityState === 'hidden'`, 5, 'the page hidden');
+      await sleep(500);
+      hidden = await frames(page);
+      await sleep(2000);
+      const after = await frames(page);
+      assert.equal(await page.evaluate('document.visibilityState'), 'hidden',
+        'the page was shown again before the driver showed it');
+      assert.equal(after, hidden, 'frames were drawn while hidden');
+    } finally {
+      // The cases after this one need the page in view.
+      await page.show();
+    }
     await waitFor(page, `document.visibilityState === 'visible'`, 5, 'the page shown');
     await sleep(2000);
     assert.ok(await frames(page) > hidden, 'no frames once shown again');
