@@ -110,7 +110,8 @@ async function launchPuppeteer(engine, options) {
     async close() {
       let timer;
       const late = new Promise((resolve) => { timer = setTimeout(resolve, 30000, 'late'); });
-      if (await Promise.race([browser.close(), late]) === 'late') browser.process()?.kill('SIGKILL');
+      const closed = await Promise.race([browser.close(), late]);
+      if (closed === 'late') browser.process()?.kill('SIGKILL');
       clearTimeout(timer);
     },
   };
