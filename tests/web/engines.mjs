@@ -16,8 +16,7 @@
 //   click(selector)       a mouse click in the middle of the element
 //   key(name)             a key pressed and released ('Escape')
 //   canvasShot()          the canvas as the screen shows it, a PNG buffer
-//   hide(), show()        the page hidden from view, then shown again, where
-//                         canHide(engine)
+//   hide(), show()        the page hidden from view, then shown again
 //   problems()            console errors, page errors and failed loads
 //   close()
 import { createRequire } from 'node:module';
@@ -29,9 +28,6 @@ const puppeteer = () =>
   createRequire(path.join(process.env.PUPPETEER_DIR, 'node_modules') + '/')('puppeteer-core');
 
 export const engines = ['chromium', 'firefox', 'webkit'];
-// Firefox over WebDriver BiDi at times answers no evaluation in a background
-// tab (measured: 2 runs in 5 hung there for minutes).
-export const canHide = (engine) => engine !== 'firefox';
 
 // Room for the 800x600 canvas at its own size, with the browser's own frame
 // around it inside the virtual screen.
