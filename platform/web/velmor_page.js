@@ -15,6 +15,7 @@
   const coverHint = document.getElementById('cover-hint');
   const message = document.getElementById('message');
   const endedText = document.getElementById('ended-text');
+  const note = document.getElementById('note');
   let canvas = document.getElementById('canvas');
 
   // The program compiled once; every showing gets an instance of its own, so
@@ -100,6 +101,16 @@
         body.dataset.state !== 'error')
       return;
     message.textContent = '';
+    // A phone plays a page's sound of type playback even with its ringer set
+    // to silent, as it plays a music player's; the type must be set before
+    // the sound starts.
+    if (navigator.audioSession) {
+      try {
+        navigator.audioSession.type = 'playback';
+      } catch (e) {
+        console.warn('velmor: the audio session keeps its type: ' + e);
+      }
+    }
     // Made and resumed inside the gesture, or the browser keeps it silent.
     let audioContext = null;
     try {
@@ -142,12 +153,41 @@
     }
   }
 
+  // In full screen a browser keeps Escape for itself, to leave full screen,
+  // unless the page locks the key: then Escape ends the show there too. Where
+  // it cannot be locked the viewer is told that the first Escape only leaves
+  // full screen.
+  function enteredFullScreen() {
+    if (navigator.keyboard && navigator.keyboard.lock) {
+      navigator.keyboard.lock(['Escape']).then(
+        () => showNote(''),
+        () => showNote(escapeNote));
+    } else {
+      showNote(escapeNote);
+    }
+  }
+
+  const escapeNote = 'Escape leaves full screen; press it again to end the show.';
+  let noteTimer = 0;
+  function showNote(text) {
+    clearTimeout(noteTimer);
+    note.textContent = text;
+    if (text) noteTimer = setTimeout(() => (note.textContent = ''), 5000);
+  }
+
   function toggleFullScreen() {
     if (document.fullscreenElement)
       document.exitFullscreen();
     else if (stage.requestFullscreen)
-      stage.requestFullscreen().catch((e) => console.error('velmor: no full screen: ' + e));
+      stage.requestFullscreen().then(enteredFullScreen,
+                                     (e) => console.error('velmor: no full screen: ' + e));
   }
+
+  document.addEventListener('fullscreenchange', () => {
+    if (document.fullscreenElement) return;
+    showNote('');
+    if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
+  });
 
   // Measurements for whoever drives the page.
   window.velmorUnderruns = () => (current ? current._velmor_underruns() : 0);
@@ -184,7 +224,9 @@
     if (params.has('at')) {
       still(Number(params.get('at')), Number(params.get('fps') || 60));
     } else {
-      coverHint.textContent = 'Click to start';
+      // A phone's viewer taps; the cover says so where the pointer is a finger.
+      const touch = window.matchMedia && window.matchMedia('(pointer: coarse)').matches;
+      coverHint.textContent = touch ? 'Tap to start' : 'Click to start';
       setState('waiting');
     }
   }, (e) => fail('Cannot load the program: ' + e));

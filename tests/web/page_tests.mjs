@@ -121,3 +121,72 @@ test('the order and row heard advance with the audio clock, within a row', async
   assert.deepEqual(problems, []);
   await page.close();
 });
+
+// A new page whose scripts see `setup` run first (to stand in for what this
+// browser lacks or to watch a call), on the cover.
+async function coverWith(setup) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1024, height: 768, deviceScaleFactor: 1 });
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(String(e)));
+  await page.evaluateOnNewDocument(setup);
+  await page.goto(`${server.origin}/`, { waitUntil: 'load' });
+  await waitForState(page, 'waiting', 60);
+  return { page, problems };
+}
+
+const escapeNote = 'Escape leaves full screen; press it again to end the show.';
+const note = (page) => page.$eval('#note', (n) => n.textContent);
+
+test('in full screen Escape ends the show where the key can be locked; elsewhere the page ' +
+  'says the first Escape leaves full screen', async () => {
+  const locking = await coverWith(() => {
+    window.lockedKeys = [];
+    const lock = navigator.keyboard.lock.bind(navigator.keyboard);
+    navigator.keyboard.lock = (keys) => {
+      window.lockedKeys.push(keys);
+      return lock(keys);
+    };
+  });
+  let page = locking.page;
+  await page.mouse.click(512, 384);
+  await waitForState(page, 'playing', 60);
+  await page.click('#fullscreen');
+  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+  await page.waitForFunction(() => window.lockedKeys.length > 0, { timeout: 5000 });
+  assert.deepEqual(await page.evaluate(() => window.lockedKeys), [['Escape']]);
+  assert.equal(await note(page), '', 'a note although Escape is locked');
+  const pressed = Date.now();
+  await page.keyboard.press('Escape');
+  await waitForState(page, 'ended', 10);
+  assert.ok(Date.now() - pressed <= 1500, `ended ${Date.now() - pressed} ms after Escape`);
+  assert.deepEqual(locking.problems, []);
+  await page.close();
+
+  const plain = await coverWith(() => {
+    Object.defineProperty(Navigator.prototype, 'keyboard', { get: () => undefined });
+  });
+  page = plain.page;
+  await page.click('#fullscreen');
+  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+  await page.waitForFunction((text) => document.getElementById('note').textContent === text,
+    { timeout: 5000 }, escapeNote);
+  // Leaving full screen takes the note away.
+  await page.evaluate(() => document.exitFullscreen());
+  await page.waitForFunction(() => document.getElementById('note').textContent === '',
+    { timeout: 5000 });
+  assert.deepEqual(plain.problems, []);
+  await page.close();
+});
+
+test('where the page can name its kind of sound, the show plays as playback', async () => {
+  const { page, problems } = await coverWith(() => {
+    navigator.audioSession = { type: 'auto' };
+  });
+  assert.equal(await page.evaluate(() => navigator.audioSession.type), 'auto');
+  await page.mouse.click(512, 384);
+  await waitForState(page, 'playing', 60);
+  assert.equal(await page.evaluate(() => navigator.audioSession.type), 'playback');
+  assert.deepEqual(problems, []);
+  await page.close();
+});
