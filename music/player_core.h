@@ -28,6 +28,10 @@ struct PositionMark {
 // Loads the module file; nullptr and one line on standard error (naming the
 // file and the reason) when it cannot be read or is not a module.
 openmpt_module *PlayerOpenModule(const char *path, int loopForever);
+// The same from the file's bytes, already read; `name` is the file's name for
+// the line. The bytes may be freed once it returns.
+openmpt_module *PlayerOpenModuleBytes(const void *bytes, size_t size, const char *name,
+                                      int loopForever);
 void PlayerCloseModule(openmpt_module *module);
 
 // Under the sink's lock: makes `module` the one that plays (not yet started).

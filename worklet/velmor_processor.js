@@ -1,0 +1,187 @@
+// The audio worklet's processor: runs the music's player (velmor_worklet.wasm,
+// given as bytes in processorOptions.wasm) on the audio thread and plays what
+// it renders. The page controls it through the port:
+//   {type: 'load', bytes, loop}   the module to play, stopped at its start
+//   {type: 'start'} {type: 'stop'} the output runs or plays silence; the
+//                                  player keeps its place while stopped
+//   {type: 'restart'}              from the song's beginning, full volume
+//   {type: 'slide', frames}        fade to silence over that many frames
+// Messages that come before the player is ready wait for it, in order.
+// It reports back:
+//   {type: 'run', context, player, frames, samples, marks, underruns}
+//     what it rendered: `frames` frames from the player's frame `player` on,
+//     rendered at context frame `context`, interleaved stereo, with the
+//     order | row << 16 of each block of 128 frames; sent every 1024 frames
+//     and whenever the output stops, so that each run is continuous
+//   {type: 'underruns', underruns}  output asked for while the player could
+//     not render (not yet ready, or failed): silence played instead
+//   {type: 'line', text}           a line the player wrote on standard error
+//   {type: 'ready'} {type: 'error', text}
+'use strict';
+
+const runFrames = 1024;
+const blockFrames = 128;
+
+// The few system calls the C++ library may make, answered without the
+// browser's APIs that an audio worklet lacks.
+function systemCalls(processor) {
+  let line = '';
+  const view = () => new DataView(processor.memory.buffer);
+  const bytes = () => new Uint8Array(processor.memory.buffer);
+  const wasi = {
+    fd_write(fd, iovs, count, written) {
+      const v = view(), b = bytes();
+      let total = 0;
+      for (let i = 0; i < count; i++) {
+        const at = v.getUint32(iovs + 8 * i, true), length = v.getUint32(iovs + 8 * i + 4, true);
+        for (let k = 0; k < length; k++) {
+          const c = b[at + k];
+          if (c === 10) {
+            processor.port.postMessage({type: 'line', text: decodeURIComponent(escape(line))});
+            line = '';
+          } else {
+            line += String.fromCharCode(c);
+          }
+        }
+        total += length;
+      }
+      v.setUint32(written, total, true);
+      return 0;
+    },
+    fd_close: () => 0,
+    fd_read: () => 8,  // EBADF: nothing to read in here
+    fd_seek: () => 70, // ESPIPE
+    fd_fdstat_get: () => 8,
+    proc_exit(code) {
+      throw new Error('the player exited with status ' + code);
+    },
+    environ_sizes_get(count, size) {
+      view().setUint32(count, 0, true);
+      view().setUint32(size, 0, true);
+      return 0;
+    },
+    environ_get: () => 0,
+    clock_time_get(id, precision, at) {
+      view().setBigUint64(at, BigInt(Math.round(currentTime * 1e9)), true);
+      return 0;
+    },
+  };
+  const env = {
+    getentropy(at, length) {
+      const b = bytes();
+      for (let i = 0; i < length; i++) b[at + i] = Math.floor(Math.random() * 256);
+      return 0;
+    },
+    emscripten_notify_memory_growth() {},
+  };
+  return {wasi_snapshot_preview1: wasi, env};
+}
+
+class VelmorPlayer extends AudioWorkletProcessor {
+  constructor(options) {
+    super();
+    this.waiting = [];
+    this.player = null;
+    this.memory = null;
+    this.loaded = false;
+    this.running = false;
+    this.underruns = 0;
+    this.run = null;
+    this.port.onmessage = (e) => {
+      if (this.player) this.apply(e.data);
+      else this.waiting.push(e.data);
+    };
+    WebAssembly.instantiate(options.processorOptions.wasm, systemCalls(this)).then(
+        (made) => {
+          const exports = (made.instance || made).exports;
+          this.memory = exports.memory;
+          if (exports._initialize) exports._initialize();
+          this.player = exports;
+          this.port.postMessage({type: 'ready'});
+          for (const message of this.waiting) this.apply(message);
+          this.waiting = [];
+        },
+        (e) => this.port.postMessage({type: 'error', text: String(e)}));
+  }
+
+  apply(message) {
+    const p = this.player;
+    switch (message.type) {
+    case 'load': {
+      const bytes = new Uint8Array(message.bytes);
+      const at = p.velmor_worklet_alloc(bytes.length);
+      new Uint8Array(this.memory.buffer, at, bytes.length).set(bytes);
+      this.loaded = p.velmor_worklet_load(at, bytes.length, message.loop ? 1 : 0) === 1;
+      if (!this.loaded) this.port.postMessage({type: 'error', text: 'the module did not load'});
+      break;
+    }
+    case 'start':
+      this.running = true;
+      break;
+    case 'stop':
+      this.running = false;
+      this.send();
+      break;
+    case 'restart':
+      p.velmor_worklet_restart();
+      break;
+    case 'slide':
+      p.velmor_worklet_slide(message.frames);
+      break;
+    }
+  }
+
+  // Sends the run gathered so far.
+  send() {
+    const run = this.run;
+    if (!run || run.frames === 0) return;
+    this.port.postMessage({
+      type: 'run',
+      context: run.context,
+      player: run.player,
+      frames: run.frames,
+      samples: run.samples.subarray(0, 2 * run.frames),
+      marks: run.marks.subarray(0, Math.ceil(run.frames / blockFrames)),
+      underruns: this.underruns,
+    }, [run.samples.buffer, run.marks.buffer]);
+    this.run = null;
+  }
+
+  process(inputs, outputs) {
+    const out = outputs[0];
+    const left = out[0], right = out[1] || out[0];
+    if (!this.running) return true;
+    if (!this.player || !this.loaded) {
+      // The show plays, and there is nothing to play it with.
+      this.underruns++;
+      this.port.postMessage({type: 'underruns', underruns: this.underruns});
+      return true;
+    }
+    const p = this.player;
+    for (let done = 0; done < left.length; done += blockFrames) {
+      const n = Math.min(blockFrames, left.length - done);
+      if (!this.run) {
+        this.run = {
+          context: currentFrame + done,
+          player: p.velmor_worklet_frames(),
+          frames: 0,
+          samples: new Float32Array(2 * runFrames),
+          marks: new Uint32Array(runFrames / blockFrames),
+        };
+      }
+      const run = this.run;
+      run.marks[run.frames / blockFrames] = p.velmor_worklet_render(n);
+      const rendered = new Float32Array(this.memory.buffer, p.velmor_worklet_block(), 2 * n);
+      for (let i = 0; i < n; i++) {
+        left[done + i] = rendered[2 * i];
+        right[done + i] = rendered[2 * i + 1];
+      }
+      run.samples.set(rendered, 2 * run.frames);
+      run.frames += n;
+      if (run.frames + blockFrames > runFrames || n < blockFrames) this.send();
+    }
+    return true;
+  }
+}
+
+registerProcessor('velmor-player', VelmorPlayer);
