@@ -1,8 +1,13 @@
 // The audio worklet's processor: runs the music's player (velmor_worklet.wasm,
 // given as bytes in processorOptions.wasm) on the audio thread and plays what
-// it renders. The page controls it through the port:
+// it renders, a fixed depth later. The page learns what was rendered only
+// when its own thread takes the report, which a slow frame delays by a
+// frame's time; the depth lets the page hold what will be heard before it is
+// heard, so that its cards are shown on their rows. The page controls it
+// through the port:
 //   {type: 'load', bytes, loop}   the module to play, stopped at its start
-//   {type: 'start'} {type: 'stop'} the output runs or plays silence; the
+//   {type: 'start'} {type: 'stop'} the player renders, or not; what was
+//                                  rendered plays out, then silence; the
 //                                  player keeps its place while stopped
 //   {type: 'restart'}              from the song's beginning, full volume
 //   {type: 'slide', frames}        fade to silence over that many frames
@@ -10,17 +15,26 @@
 // It reports back:
 //   {type: 'run', context, player, frames, samples, marks, underruns}
 //     what it rendered: `frames` frames from the player's frame `player` on,
-//     rendered at context frame `context`, interleaved stereo, with the
-//     order | row << 16 of each block of 128 frames; sent every 1024 frames
-//     and whenever the output stops, so that each run is continuous
-//   {type: 'underruns', underruns}  output asked for while the player could
-//     not render (not yet ready, or failed): silence played instead
+//     to be played from context frame `context` on, interleaved stereo, with
+//     the order | row << 16 of each block of 128 frames; sent every 1024
+//     frames and whenever the player stops, so that each run is continuous
+//   {type: 'underruns', underruns}  output asked for while the show plays and
+//     nothing was rendered for it (the player not ready, or failed): silence
+//     played instead
 //   {type: 'line', text}           a line the player wrote on standard error
 //   {type: 'ready'} {type: 'error', text}
 'use strict';
 
 const runFrames = 1024;
 const blockFrames = 128;
+// How far rendering runs ahead of the output once the show plays: 372 ms.
+// The page takes these reports between its frames, a frame's time late or
+// more (headless Chromium with software WebGL: up to 0.33 s), and must hold
+// what is heard before it is heard to show each card on its row. A player
+// rendering just in time was always behind the page's clock; 186 ms ahead
+// still was now and then. Reached a block at a time: two rendered for each
+// one played, so the first sound waits for nothing.
+const depthFrames = 16384;
 
 // The few system calls the C++ library may make, answered without the
 // browser's APIs that an audio worklet lacks.
@@ -87,6 +101,10 @@ class VelmorPlayer extends AudioWorkletProcessor {
     this.running = false;
     this.underruns = 0;
     this.run = null;
+    // The rendered frames waiting to be played, interleaved stereo.
+    this.queue = new Float32Array(2 * (depthFrames + 2 * blockFrames));
+    this.queueStart = 0;
+    this.queued = 0;
     this.port.onmessage = (e) => {
       if (this.player) this.apply(e.data);
       else this.waiting.push(e.data);
@@ -147,39 +165,64 @@ class VelmorPlayer extends AudioWorkletProcessor {
     this.run = null;
   }
 
+  // Renders one block into the queue and the run being gathered. It will be
+  // played once the frames queued before it are, from context frame `at`.
+  renderBlock(at) {
+    const p = this.player;
+    const player = p.velmor_worklet_frames();
+    let run = this.run;
+    if (run && (run.context + run.frames !== at || run.player + run.frames !== player)) {
+      this.send();
+      run = null;
+    }
+    if (!run) {
+      run = this.run = {
+        context: at,
+        player,
+        frames: 0,
+        samples: new Float32Array(2 * runFrames),
+        marks: new Uint32Array(runFrames / blockFrames),
+      };
+    }
+    run.marks[run.frames / blockFrames] = p.velmor_worklet_render(blockFrames);
+    const rendered = new Float32Array(this.memory.buffer, p.velmor_worklet_block(), 2 * blockFrames);
+    run.samples.set(rendered, 2 * run.frames);
+    run.frames += blockFrames;
+    const capacity = this.queue.length / 2;
+    const end = (this.queueStart + this.queued) % capacity;
+    for (let i = 0; i < blockFrames; i++) {
+      const to = 2 * ((end + i) % capacity);
+      this.queue[to] = rendered[2 * i];
+      this.queue[to + 1] = rendered[2 * i + 1];
+    }
+    this.queued += blockFrames;
+    if (run.frames === runFrames) this.send();
+  }
+
   process(inputs, outputs) {
     const out = outputs[0];
     const left = out[0], right = out[1] || out[0];
-    if (!this.running) return true;
-    if (!this.player || !this.loaded) {
+    const n = left.length;
+    const capacity = this.queue.length / 2;
+    if (this.running && this.player && this.loaded) {
+      for (let blocks = this.queued < depthFrames ? 2 : 1; blocks > 0; blocks--) {
+        if (this.queued + blockFrames > capacity) break;
+        this.renderBlock(currentFrame + this.queued);
+      }
+    }
+    if (this.running && this.queued < n) {
       // The show plays, and there is nothing to play it with.
       this.underruns++;
       this.port.postMessage({type: 'underruns', underruns: this.underruns});
-      return true;
     }
-    const p = this.player;
-    for (let done = 0; done < left.length; done += blockFrames) {
-      const n = Math.min(blockFrames, left.length - done);
-      if (!this.run) {
-        this.run = {
-          context: currentFrame + done,
-          player: p.velmor_worklet_frames(),
-          frames: 0,
-          samples: new Float32Array(2 * runFrames),
-          marks: new Uint32Array(runFrames / blockFrames),
-        };
-      }
-      const run = this.run;
-      run.marks[run.frames / blockFrames] = p.velmor_worklet_render(n);
-      const rendered = new Float32Array(this.memory.buffer, p.velmor_worklet_block(), 2 * n);
-      for (let i = 0; i < n; i++) {
-        left[done + i] = rendered[2 * i];
-        right[done + i] = rendered[2 * i + 1];
-      }
-      run.samples.set(rendered, 2 * run.frames);
-      run.frames += n;
-      if (run.frames + blockFrames > runFrames || n < blockFrames) this.send();
+    const take = Math.min(n, this.queued);
+    for (let i = 0; i < take; i++) {
+      const from = 2 * ((this.queueStart + i) % capacity);
+      left[i] = this.queue[from];
+      right[i] = this.queue[from + 1];
     }
+    this.queueStart = (this.queueStart + take) % capacity;
+    this.queued -= take;
     return true;
   }
 }

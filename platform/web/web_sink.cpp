@@ -23,8 +23,9 @@
 
 namespace {
 
-// The most frames one report of the worklet carries.
-constexpr int runFrames = 1024;
+// The most frames one report of the worklet carries (velmor_processor.js
+// sends 1024).
+constexpr int runFrames = 4096;
 
 bool sinkOpen = false;
 int sinkRate = 0;
@@ -38,7 +39,7 @@ uint64_t stillHeard = 0;
 // in the click that starts the show (a browser lets sound start only from a
 // gesture); without a context one is made here, which a browser may keep
 // suspended. Without the processor there is no sound output.
-EM_JS(int, web_audio_open, (int rate, float *samples, uint32_t *marks), {
+EM_JS(int, web_audio_open, (int rate, float *samples, uint32_t *marks, int most), {
   if (!Module.velmorWorklet) {
     err('velmor: no sound output: ' + (Module.velmorWorkletProblem || 'no audio worklet'));
     return 0;
@@ -71,7 +72,9 @@ EM_JS(int, web_audio_open, (int rate, float *samples, uint32_t *marks), {
   }
   node.port.onmessage = function(e) {
     var m = e.data;
-    if (m.type == 'run') {
+    if (m.type == 'run' && m.frames > most) {
+      err('velmor: a report of the sound is too long to read: ' + m.frames + ' frames');
+    } else if (m.type == 'run') {
       HEAPF32.set(m.samples, samples >> 2);
       HEAPU32.set(m.marks, marks >> 2);
       Module['_web_sink_receive'](m.context, m.player, m.frames, m.underruns);
@@ -182,7 +185,7 @@ int SinkOpen(int rate) {
   }
   runSamples.assign(2 * runFrames, 0.0f);
   runMarks.assign(runFrames / renderChunk, 0);
-  if (!web_audio_open(rate, runSamples.data(), runMarks.data())) return 0;
+  if (!web_audio_open(rate, runSamples.data(), runMarks.data(), runFrames)) return 0;
   heardClock = WebHeardClock{};
   sinkRate = rate;
   sinkOpen = true;
