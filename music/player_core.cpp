@@ -186,9 +186,12 @@ void PlayerRender(float *out, int frames) {
 }
 
 void PlayerSlideToSilence(uint64_t frames) {
-  uint64_t now = ring.framesWritten.load(std::memory_order_acquire);
-  slideStart.store(now, std::memory_order_relaxed);
-  slideEnd.store(now + (frames == 0 ? 1 : frames), std::memory_order_release);
+  PlayerSlideToSilenceFrom(ring.framesWritten.load(std::memory_order_acquire), frames);
+}
+
+void PlayerSlideToSilenceFrom(uint64_t first, uint64_t frames) {
+  slideStart.store(first, std::memory_order_relaxed);
+  slideEnd.store(first + (frames == 0 ? 1 : frames), std::memory_order_release);
 }
 
 uint64_t PlayerFramesRendered() { return ring.framesWritten.load(std::memory_order_acquire); }

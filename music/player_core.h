@@ -46,6 +46,10 @@ void PlayerRender(float *out, int frames);
 
 // Fades to silence over `frames` rendered frames, then stops the channel.
 void PlayerSlideToSilence(uint64_t frames);
+// The same fade begun at the rendered frame `first`, which may lie behind
+// what was rendered (frames rendered but not yet played, faded by whoever
+// holds them): what is rendered next carries on the fade from there.
+void PlayerSlideToSilenceFrom(uint64_t first, uint64_t frames);
 
 // Frames rendered so far (the ring's write position).
 uint64_t PlayerFramesRendered();

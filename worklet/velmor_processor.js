@@ -3,14 +3,16 @@
 // it renders, a fixed depth later. The page learns what was rendered only
 // when its own thread takes the report, which a slow frame delays by a
 // frame's time; the depth lets the page hold what will be heard before it is
-// heard, so that its cards are shown on their rows. The page controls it
+// heard, so that its cards are shown on their rows (a fade applies at once
+// to what is queued). The page controls it
 // through the port:
 //   {type: 'load', bytes, loop}   the module to play, stopped at its start
 //   {type: 'start'} {type: 'stop'} the player renders, or not; what was
 //                                  rendered plays out, then silence; the
 //                                  player keeps its place while stopped
 //   {type: 'restart'}              from the song's beginning, full volume
-//   {type: 'slide', frames}        fade to silence over that many frames
+//   {type: 'slide', frames}        fade to silence over that many frames,
+//                                  from the next frame played
 // Messages that come before the player is ready wait for it, in order.
 // It reports back:
 //   {type: 'run', context, player, frames, samples, marks, underruns}
@@ -144,8 +146,23 @@ class VelmorPlayer extends AudioWorkletProcessor {
       p.velmor_worklet_restart();
       break;
     case 'slide':
-      p.velmor_worklet_slide(message.frames);
+      this.fadeQueue(message.frames);
+      p.velmor_worklet_slide(message.frames, this.queued);
       break;
+    }
+  }
+
+  // Fades what is queued as the first `frames` frames of a fade to silence,
+  // so that the fade is heard from the next frame played; the player goes
+  // on with it from the frame after them.
+  fadeQueue(frames) {
+    const capacity = this.queue.length / 2;
+    const length = Math.max(1, frames);
+    for (let i = 0; i < this.queued; i++) {
+      const gain = i >= length ? 0 : 1 - i / length;
+      const at = 2 * ((this.queueStart + i) % capacity);
+      this.queue[at] *= gain;
+      this.queue[at + 1] *= gain;
     }
   }
 

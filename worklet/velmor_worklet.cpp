@@ -8,6 +8,7 @@
 // The processor's scope has no timers, no fetch and no text decoding; the
 // few system calls the C++ library makes (standard error's lines, the
 // clock) are answered by the processor's loader.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -46,9 +47,14 @@ __attribute__((export_name("velmor_worklet_restart"))) void velmor_worklet_resta
   PlayerRestart();
 }
 
-// A fade to silence over `frames` frames from the next one rendered.
-__attribute__((export_name("velmor_worklet_slide"))) void velmor_worklet_slide(double frames) {
-  PlayerSlideToSilence(static_cast<uint64_t>(frames));
+// A fade to silence over `frames` frames from the next one played, when
+// `queued` rendered frames are still to be played: the processor fades
+// those, the player what it renders after them.
+__attribute__((export_name("velmor_worklet_slide"))) void velmor_worklet_slide(double frames,
+                                                                               double queued) {
+  uint64_t rendered = PlayerFramesRendered();
+  uint64_t held = std::min(static_cast<uint64_t>(queued), rendered);
+  PlayerSlideToSilenceFrom(rendered - held, static_cast<uint64_t>(frames));
 }
 
 // The frames rendered so far: where the next block starts.
