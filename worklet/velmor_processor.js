@@ -3,8 +3,7 @@
 // it renders, a fixed depth later. The page learns what was rendered only
 // when its own thread takes the report, which a slow frame delays by a
 // frame's time; the depth lets the page hold what will be heard before it is
-// heard, so that its cards are shown on their rows (a fade applies at once
-// to what is queued). The page controls it
+// heard, so that its cards are shown on their rows. The page controls it
 // through the port:
 //   {type: 'load', bytes, loop}   the module to play, stopped at its start
 //   {type: 'start'} {type: 'stop'} the player renders, or not; what was
@@ -29,14 +28,17 @@
 
 const runFrames = 1024;
 const blockFrames = 128;
-// How far rendering runs ahead of the output once the show plays: 372 ms.
+// How far rendering runs ahead of the output once the show plays: 557 ms.
 // The page takes these reports between its frames, a frame's time late or
-// more (headless Chromium with software WebGL: up to 0.33 s), and must hold
-// what is heard before it is heard to show each card on its row. A player
-// rendering just in time was always behind the page's clock; 186 ms ahead
-// still was now and then. Reached a block at a time: two rendered for each
-// one played, so the first sound waits for nothing.
-const depthFrames = 16384;
+// more (headless Chromium with software WebGL: often 0.25 s, at times over
+// 0.4 s), and must hold what is heard before it is heard to show each card on
+// its row. A player rendering just in time was always behind the page's
+// clock; 186 and 372 ms ahead still fell behind now and then. The page's ring
+// (32768 frames) must still hold the heard frame's spectrum once the newest
+// report is in. Reached a block at a time, two rendered for each one played,
+// so the first sound waits for nothing; a fade applies at once to what is
+// queued, so the depth delays nothing that is heard.
+const depthFrames = 24576;
 
 // The few system calls the C++ library may make, answered without the
 // browser's APIs that an audio worklet lacks.
