@@ -3,7 +3,9 @@
 // frames per second and the underruns the audio thread saw over 30 s, at
 // normal speed and with the CPU throttled 4x (a mid-range phone); then a
 // showing whose page is held for 1.5 s just after the first sound, with the
-// row heard at 12 s against the audio clock's time.
+// row heard at 12 s against the audio clock's time (the song's time less the
+// clock's stays as it was before the hold, within a row, when the page
+// follows what is heard).
 //
 //   tools/web/puppeteer.sh tools/web/sound_figures.mjs BUILD_WEB [THROTTLED_RUNS]
 import { serve, launch, cover, waitForState, frames, sleep } from './page.mjs';
@@ -53,6 +55,7 @@ async function showing(browser, origin, throttle) {
 async function held(browser, origin) {
   const { page, problems } = await cover(browser, origin);
   const { clicked } = await start(page);
+  const first = await heard(page);
   await page.evaluate(() => {
     const until = performance.now() + 1500;
     while (performance.now() < until);
@@ -63,7 +66,9 @@ async function held(browser, origin) {
   const later = await heard(page);
   console.log(`sound: held 1.5 s after the first sound: at 12 s order ${s.position & 0xffff} ` +
     `row ${s.position >>> 16} (row ${rowOf(s)} of the song) at audio time ${s.time.toFixed(2)} s; ` +
-    `song time less audio time ${offset.toFixed(3)} s; ${later.underruns} underruns; ` +
+    `song time less audio time ${offset.toFixed(3)} s ` +
+    `(${(rowOf(first) * rowSeconds - first.time).toFixed(3)} s before the hold); ` +
+    `${later.underruns} underruns; ` +
     `problems: ${problems.length ? problems.join(' | ') : 'none'}`);
   await page.close();
 }
