@@ -281,16 +281,23 @@ TEST_F(WebRuns, ARepeatedReportIsWrittenOnceAndAGapIsSilence) {
   Report(begin, 0, 1024, 1);
   Report(begin, 0, 1024, 1);
   EXPECT_EQ(PlayerFramesRendered(), 1024u);
-  Report(begin + 2048, 2048, 1024, 2);
-  EXPECT_EQ(PlayerFramesRendered(), 3072u);
-  EXPECT_EQ(PlayerPositionAt(1500), 1u | 7u << 16) << "the gap keeps the last position";
-  EXPECT_EQ(PlayerPositionAt(2048), 2u | 16u << 16);
-  // The spectrum before frame 2048 is the gap's silence.
+  // Half of it again, and half new: only the new half is written.
+  Report(begin + 512, 512, 1024, 1);
+  EXPECT_EQ(PlayerFramesRendered(), 1536u);
   std::array<float, 256> magnitudes;
-  PlayerSpectrumAt(2048, magnitudes.data());
-  for (float m : magnitudes) EXPECT_EQ(m, 0.0f);
+  PlayerSpectrumAt(1536, magnitudes.data());
+  EXPECT_NEAR(magnitudes[0], (1280.0f / 65536.0f), 1e-3f) << "the frames before 1536 in order";
+  Report(begin + 1536, 1536, 512, 1);
+  // Frames 2048 to 3071 never came.
+  Report(begin + 3072, 3072, 1024, 2);
+  EXPECT_EQ(PlayerFramesRendered(), 4096u);
+  EXPECT_EQ(PlayerPositionAt(2500), 1u | 15u << 16) << "the gap keeps the last position";
+  EXPECT_EQ(PlayerPositionAt(3072), 2u | 24u << 16);
+  // The spectrum before frame 3072 is the gap's silence.
   PlayerSpectrumAt(3072, magnitudes.data());
-  EXPECT_GT(magnitudes[0], 0.0f);
+  for (float m : magnitudes) EXPECT_EQ(m, 0.0f);
+  PlayerSpectrumAt(4096, magnitudes.data());
+  EXPECT_NEAR(magnitudes[0], 3839.5f / 65536.0f, 1e-3f);
 }
 
 TEST_F(WebRuns, ARestartedSongIsHeardFromItsStartAtTheFrameItWasRendered) {
