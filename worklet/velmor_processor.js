@@ -40,6 +40,16 @@ const blockFrames = 128;
 // queued, so the depth delays nothing that is heard.
 const depthFrames = 24576;
 
+// A line of UTF-8 bytes, one character each, as text (the scope has no
+// TextDecoder); as it came where it is not UTF-8.
+function utf8(bytes) {
+  try {
+    return decodeURIComponent(escape(bytes));
+  } catch (e) {
+    return bytes;
+  }
+}
+
 // The few system calls the C++ library may make, answered without the
 // browser's APIs that an audio worklet lacks.
 function systemCalls(processor) {
@@ -55,7 +65,7 @@ function systemCalls(processor) {
         for (let k = 0; k < length; k++) {
           const c = b[at + k];
           if (c === 10) {
-            processor.port.postMessage({type: 'line', text: decodeURIComponent(escape(line))});
+            processor.port.postMessage({type: 'line', text: utf8(line)});
             line = '';
           } else {
             line += String.fromCharCode(c);
