@@ -94,8 +94,9 @@ web:
 	    -DVELMOR_WEB_PAGE="$(CURDIR)/$(WEB_BUILD)" >/dev/null && \
 	  cmake --build $(WEB_CMAKE) -j$(JOBS)
 
-# The page in headless Chromium (about two minutes): the cover, the still
-# hook's frame against the capture tool's, the page without its module; then,
+# The page in headless Chromium (about two minutes): first the audio
+# worklet's processor and player in Node; the cover, the still hook's frame
+# against the capture tool's, the page without its module; then,
 # driven by puppeteer-core, the show started by a click, the heard rows against
 # the audio clock, Escape's fade and a hidden page; last, the browser's mipmap
 # builder against the desktop's. First, the licences the page carries: all
@@ -105,6 +106,7 @@ web-check: web
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
 	bash tests/licences_check.sh $(WEB_BUILD)
+	VELMOR_WEB=$(WEB_BUILD) node --test tests/web/worklet_tests.mjs
 	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
 	bash tests/web/page_tests.sh $(WEB_BUILD)
 	bash tests/web/mipmap_check.sh

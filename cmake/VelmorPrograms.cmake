@@ -84,7 +84,7 @@ set(VELMOR_ROOM_SOURCES_fake platform/fake/fake_platform.cpp)
 set(VELMOR_ROOM_SOURCES_web
   platform/web/web_window.cpp platform/web/web_keys.cpp platform/web/web_gl.cpp
   platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
-  platform/web/web_audio_clock.cpp platform/web/web_still.cpp)
+  platform/web/web_heard_clock.cpp platform/web/web_runs.cpp platform/web/web_still.cpp)
 set(VELMOR_ROOM_SOURCES_win32 platform/win32/waveout_sink.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
@@ -106,7 +106,7 @@ set(VELMOR_WEB_LINK_OPTIONS
   -Oz -fexceptions -sASYNCIFY=1 -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432 -sMODULARIZE=1 -sEXPORT_NAME=createVelmor
   -sINVOKE_RUN=0 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_pull,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position"
+  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_receive,_web_sink_underruns,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position,_velmor_heard_time"
   "-sEXPORTED_RUNTIME_METHODS=ccall,FS")
 # The OpenGL 1.1 calls that the web back end adapts to WebGL 1 on their way
 # out (platform/web/web_gl.cpp), in our code and in libGLU.a alike.
@@ -160,6 +160,9 @@ set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
 set(VELMOR_BUILT_PACKAGES libjpeg libopenmpt)
 if(EMSCRIPTEN)
   set(VELMOR_BUILT_PACKAGE_glu glu-9.0.2 libGLU.a)
+  # The same libopenmpt with WebAssembly's own exceptions, for the audio
+  # worklet's program; its licence is libopenmpt's, given once.
+  set(VELMOR_BUILT_PACKAGE_libopenmpt_worklet libopenmpt-wasm-exceptions-0.6.9 libopenmpt.a)
   list(APPEND VELMOR_BUILT_PACKAGES glu)
 endif()
 

@@ -3,7 +3,8 @@
 # packages, once per version, into a cache that every build folder shares.
 # Prints the target's cache folder.
 #
-#   scripts/third-party.sh web       libopenmpt, libjpeg-turbo and GLU's mipmap
+#   scripts/third-party.sh web       libopenmpt (twice: JavaScript and WebAssembly
+#                                    exceptions), libjpeg-turbo and GLU's mipmap
 #                                    builder, compiled with Emscripten
 #   scripts/third-party.sh windows   libopenmpt and libjpeg-turbo, static, for
 #                                    64-bit Windows with MinGW-w64 (Windows
@@ -132,6 +133,22 @@ web_libopenmpt() {
   cd "$src"
   configure_libopenmpt "$dest" env CFLAGS="-O2" CXXFLAGS="-O2 -fexceptions" \
     emconfigure ./configure --host=i686-pc-linux-gnu
+  emmake make -j"$jobs"
+  emmake make install-nobase_includeHEADERS
+  mkdir -p "$dest/lib" "$dest/licence"
+  cp .libs/libopenmpt.a "$dest/lib/"
+  cp LICENSE "$dest/licence/"
+}
+
+# The same library for the audio worklet's program, which runs without
+# Emscripten's JavaScript: its exceptions are WebAssembly's own, which need no
+# glue, where -fexceptions needs ~60 JavaScript helpers. The two kinds cannot
+# be mixed in one link, hence a build of its own.
+web_libopenmpt_wasm_exceptions() {
+  local dest=$1
+  cd "$src"
+  configure_libopenmpt "$dest" env CFLAGS="-O2" CXXFLAGS="-O2 -fwasm-exceptions" \
+    LDFLAGS="-fwasm-exceptions" emconfigure ./configure --host=i686-pc-linux-gnu
   emmake make -j"$jobs"
   emmake make install-nobase_includeHEADERS
   mkdir -p "$dest/lib" "$dest/licence"
@@ -268,6 +285,8 @@ case "$target" in
   web)
     ensure libopenmpt 0.6.9 libopenmpt web_libopenmpt "about 2 minutes" \
       <(declare -f configure_libopenmpt)
+    ensure libopenmpt-wasm-exceptions 0.6.9 libopenmpt web_libopenmpt_wasm_exceptions \
+      "about 2 minutes" <(declare -f configure_libopenmpt)
     ensure libjpeg-turbo 2.1.5 libjpeg-turbo web_libjpeg_turbo "about 15 seconds"
     ensure glu 9.0.2 libglu web_glu "a few seconds" "$here/web-glu-pixel-store.c"
     ;;

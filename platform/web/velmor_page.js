@@ -9,6 +9,10 @@
 
 (function () {
   const musicFile = 'torva_velmor2.it';
+  // The music's player for the audio thread: the processor's script and its
+  // WebAssembly module, fetched once and given to every showing's context.
+  const processorFile = 'velmor_processor.js';
+  const workletFile = 'velmor_worklet.wasm';
   const body = document.body;
   const stage = document.getElementById('stage');
   const cover = document.getElementById('cover');
@@ -24,6 +28,7 @@
   let music = null;
   let current = null;
   let currentAudio = null;
+  let worklet = null;
 
   function setState(state) {
     body.dataset.state = state;
@@ -39,6 +44,35 @@
       return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
     } catch (e) {
       return null;
+    }
+  }
+
+  async function fetchWorklet() {
+    try {
+      const [script, wasm] = await Promise.all([processorFile, workletFile].map(async (file) => {
+        const response = await fetch(file);
+        if (!response.ok) throw new Error(file + ': ' + response.status);
+        return file.endsWith('.js') ? response.text() : response.arrayBuffer();
+      }));
+      return {script, wasm};
+    } catch (e) {
+      return {problem: 'the sound player did not load (' + e.message + ')'};
+    }
+  }
+
+  // Adds the player's processor to `audioContext`; what the program's sink
+  // needs to make its node, or why there is none. From file:// only a data:
+  // URL is accepted as the processor's script in every engine.
+  async function addPlayer(audioContext) {
+    if (!audioContext) return {problem: 'no AudioContext'};
+    if (worklet.problem) return worklet;
+    if (!audioContext.audioWorklet) return {problem: 'this browser has no audio worklet'};
+    try {
+      await audioContext.audioWorklet.addModule(
+          'data:text/javascript,' + encodeURIComponent(worklet.script));
+      return {wasm: worklet.wasm};
+    } catch (e) {
+      return {problem: 'the audio worklet did not start: ' + e};
     }
   }
 
@@ -64,10 +98,12 @@
 
   // The program's standard error goes to the console; its own lines, which
   // say what it could not do, are shown on the page too, as on a terminal.
-  function instantiate(audioContext) {
+  function instantiate(audioContext, player) {
     return createVelmor({
       canvas: freshCanvas(),
       velmorAudioContext: audioContext,
+      velmorWorklet: player && player.wasm ? player : null,
+      velmorWorkletProblem: player ? player.problem : null,
       velmorMessage: (caption, text) => showMessage(caption + ': ' + text),
       print: (line) => console.log(line),
       printErr: (line) => {
@@ -122,7 +158,7 @@
     currentAudio = audioContext;
     setState('playing');
     try {
-      const instance = await instantiate(audioContext);
+      const instance = await instantiate(audioContext, await addPlayer(audioContext));
       const status = await instance.ccall('main', 'number', ['number', 'number'], [0, 0],
                                           {async: true});
       if (audioContext) audioContext.close();
@@ -141,7 +177,7 @@
   async function still(at, fps) {
     setState('rendering');
     try {
-      const instance = await instantiate(null);
+      const instance = await instantiate(null, null);
       const status = await instance.ccall('velmor_still', 'number', ['number', 'number'],
                                           [at, fps], {async: true});
       if (status === 0)
@@ -197,7 +233,7 @@
   // underruns so far, read together.
   window.velmorHeard = () => ({
     position: current ? current._velmor_heard_position() : -1,
-    time: currentAudio ? currentAudio.currentTime : 0,
+    time: current ? current._velmor_heard_time() : 0,
     running: currentAudio ? currentAudio.state === 'running' : false,
     underruns: current ? current._velmor_underruns() : 0,
   });
@@ -216,9 +252,10 @@
   document.getElementById('again').addEventListener('click', play);
 
   const params = new URLSearchParams(location.search);
-  const startup = Promise.all([compile(), fetchMusic()]).then(([c, m]) => {
+  const startup = Promise.all([compile(), fetchMusic(), fetchWorklet()]).then(([c, m, w]) => {
     compiled = c;
     music = m;
+    worklet = w;
   });
   startup.then(() => {
     if (params.has('at')) {

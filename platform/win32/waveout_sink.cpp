@@ -174,3 +174,8 @@ uint64_t SinkHeardFrame() {
     return sink.firstFrame;
   return sink.firstFrame + position.u.sample;
 }
+
+// The device pulls this program's own player.
+void SinkModuleInstalled(const char *, int) {}
+void SinkRestarted() {}
+void SinkSliding(uint64_t) {}
