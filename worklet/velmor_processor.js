@@ -24,7 +24,8 @@
 //     played instead
 //   {type: 'line', text}           a line the player wrote on standard error
 //   {type: 'ready'} {type: 'error', text}
-'use strict';
+//
+// The build puts velmor_system_calls.js in front of it.
 
 const runFrames = 1024;
 const blockFrames = 128;
@@ -39,71 +40,6 @@ const blockFrames = 128;
 // so the first sound waits for nothing; a fade applies at once to what is
 // queued, so the depth delays nothing that is heard.
 const depthFrames = 24576;
-
-// A line of UTF-8 bytes, one character each, as text (the scope has no
-// TextDecoder); as it came where it is not UTF-8.
-function utf8(bytes) {
-  try {
-    return decodeURIComponent(escape(bytes));
-  } catch (e) {
-    return bytes;
-  }
-}
-
-// The few system calls the C++ library may make, answered without the
-// browser's APIs that an audio worklet lacks.
-function systemCalls(processor) {
-  let line = '';
-  const view = () => new DataView(processor.memory.buffer);
-  const bytes = () => new Uint8Array(processor.memory.buffer);
-  const wasi = {
-    fd_write(fd, iovs, count, written) {
-      const v = view(), b = bytes();
-      let total = 0;
-      for (let i = 0; i < count; i++) {
-        const at = v.getUint32(iovs + 8 * i, true), length = v.getUint32(iovs + 8 * i + 4, true);
-        for (let k = 0; k < length; k++) {
-          const c = b[at + k];
-          if (c === 10) {
-            processor.port.postMessage({type: 'line', text: utf8(line)});
-            line = '';
-          } else {
-            line += String.fromCharCode(c);
-          }
-        }
-        total += length;
-      }
-      v.setUint32(written, total, true);
-      return 0;
-    },
-    fd_close: () => 0,
-    fd_read: () => 8,  // EBADF: nothing to read in here
-    fd_seek: () => 70, // ESPIPE
-    fd_fdstat_get: () => 8,
-    proc_exit(code) {
-      throw new Error('the player exited with status ' + code);
-    },
-    environ_sizes_get(count, size) {
-      view().setUint32(count, 0, true);
-      view().setUint32(size, 0, true);
-      return 0;
-    },
-    environ_get: () => 0,
-    clock_time_get(id, precision, at) {
-      view().setBigUint64(at, BigInt(Math.round(currentTime * 1e9)), true);
-      return 0;
-    },
-  };
-  const env = {
-    getentropy(at, length) {
-      const b = bytes();
-      for (let i = 0; i < length; i++) b[at + i] = Math.floor(Math.random() * 256);
-      return 0;
-    },
-    emscripten_notify_memory_growth() {},
-  };
-  return {wasi_snapshot_preview1: wasi, env};
-}
 
 class VelmorPlayer extends AudioWorkletProcessor {
   constructor(options) {
@@ -123,7 +59,10 @@ class VelmorPlayer extends AudioWorkletProcessor {
       if (this.player) this.apply(e.data);
       else this.waiting.push(e.data);
     };
-    WebAssembly.instantiate(options.processorOptions.wasm, systemCalls(this)).then(
+    const calls = velmorSystemCalls(() => this.memory,
+                                    (text) => this.port.postMessage({type: 'line', text}),
+                                    () => currentTime);
+    WebAssembly.instantiate(options.processorOptions.wasm, calls).then(
         (made) => {
           const exports = (made.instance || made).exports;
           this.memory = exports.memory;

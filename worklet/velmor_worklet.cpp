@@ -5,12 +5,18 @@
 // frames': the processor asks for a block each time the output needs one, so
 // the sound never waits for the page.
 //
+// The page's program carries no libopenmpt of its own: it instantiates this
+// module too, on its own thread, and calls libopenmpt's functions, exported
+// as they are, and velmor_openmpt_open (platform/web/web_openmpt.cpp).
+//
 // The processor's scope has no timers, no fetch and no text decoding; the
 // few system calls the C++ library makes (standard error's lines, the
 // clock) are answered by the processor's loader.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+
+#include <libopenmpt/libopenmpt.h>
 
 #include "music/player_core.h"
 
@@ -72,6 +78,18 @@ __attribute__((export_name("velmor_worklet_render"))) uint32_t velmor_worklet_re
   uint64_t first = PlayerFramesRendered();
   PlayerRender(block, frames < 0 ? 0 : frames);
   return PlayerPositionAt(first);
+}
+
+// A module made from the `size` bytes at `bytes`, which it takes back, for
+// the page's program; 0 when they are refused, with libopenmpt's error and
+// message (freed with openmpt_free_string) at `error` and `message`.
+__attribute__((export_name("velmor_openmpt_open"))) openmpt_module *
+velmor_openmpt_open(void *bytes, int size, int *error, const char **message) {
+  openmpt_module *opened =
+      openmpt_module_create_from_memory2(bytes, static_cast<size_t>(size), openmpt_log_func_silent,
+                                         nullptr, nullptr, nullptr, error, message, nullptr);
+  std::free(bytes);
+  return opened;
 }
 
 } // extern "C"

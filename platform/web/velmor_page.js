@@ -11,6 +11,9 @@
   const musicFile = 'torva_velmor2.it';
   // The music's player for the audio thread: the processor's script and its
   // WebAssembly module, fetched once and given to every showing's context.
+  // The program has no player of its own: each showing gets an instance of
+  // the same module on this thread too, for the program's module check and
+  // the still frames (platform/web/web_openmpt.cpp).
   const processorFile = 'velmor_processor.js';
   const workletFile = 'velmor_worklet.wasm';
   const body = document.body;
@@ -48,13 +51,20 @@
   }
 
   async function fetchWorklet() {
+    const fetched = async (file) => {
+      const response = await fetch(file);
+      if (!response.ok) throw new Error(file + ': ' + response.status);
+      return response;
+    };
     try {
-      const [script, wasm] = await Promise.all([processorFile, workletFile].map(async (file) => {
-        const response = await fetch(file);
-        if (!response.ok) throw new Error(file + ': ' + response.status);
-        return file.endsWith('.js') ? response.text() : response.arrayBuffer();
-      }));
-      return {script, wasm};
+      const [script, [wasm, compiled]] = await Promise.all([
+        fetched(processorFile).then((response) => response.text()),
+        fetched(workletFile).then((response) => {
+          const bytes = response.clone().arrayBuffer();
+          return Promise.all([bytes, compileFrom(response, () => bytes)]);
+        }),
+      ]);
+      return {script, wasm, compiled};
     } catch (e) {
       return {problem: 'the sound player did not load (' + e.message + ')'};
     }
@@ -76,16 +86,43 @@
     }
   }
 
-  async function compile() {
-    const response = fetch('velmor.wasm');
+  // The WebAssembly of `response`, compiled as it arrives; from `bytes()`
+  // where a server names another type for .wasm.
+  async function compileFrom(response, bytes) {
     if (WebAssembly.compileStreaming) {
       try {
         return await WebAssembly.compileStreaming(response);
       } catch (e) {
-        // A server that names another type for .wasm: compile from the bytes.
+        // Compiled from the bytes below.
       }
     }
-    return WebAssembly.compile(await (await fetch('velmor.wasm')).arrayBuffer());
+    return WebAssembly.compile(await bytes());
+  }
+
+  function compile() {
+    return compileFrom(fetch('velmor.wasm'),
+                       async () => (await fetch('velmor.wasm')).arrayBuffer());
+  }
+
+  // The player's instance for the program's thread, or null when it did not
+  // load (the program then says that it cannot load the music). What the
+  // player writes on standard error goes to the console.
+  async function pagePlayer() {
+    if (worklet.problem) {
+      console.error('velmor: ' + worklet.problem);
+      return null;
+    }
+    let exports = null;
+    const calls = velmorSystemCalls(() => exports.memory, (line) => console.error(line),
+                                    () => performance.now() / 1000);
+    try {
+      exports = (await WebAssembly.instantiate(worklet.compiled, calls)).exports;
+      if (exports._initialize) exports._initialize();
+      return exports;
+    } catch (e) {
+      console.error('velmor: the music\'s player did not start: ' + e);
+      return null;
+    }
   }
 
   // A fresh canvas for each instance: a WebGL context stays with its canvas.
@@ -98,9 +135,11 @@
 
   // The program's standard error goes to the console; its own lines, which
   // say what it could not do, are shown on the page too, as on a terminal.
-  function instantiate(audioContext, player) {
+  async function instantiate(audioContext, player) {
+    const openmpt = await pagePlayer();
     return createVelmor({
       canvas: freshCanvas(),
+      velmorOpenmpt: openmpt,
       velmorAudioContext: audioContext,
       velmorWorklet: player && player.wasm ? player : null,
       velmorWorkletProblem: player ? player.problem : null,

@@ -188,3 +188,108 @@ test("the player's own lines reach the page; a file that is no module is refused
   w.play(2);
   assert.equal(w.sent.filter((m) => m.type === 'underruns').at(-1).underruns, 2);
 });
+
+// The page's own instance of the player, made as velmor_page.js makes it,
+// with the system calls the build puts in front of both scripts.
+async function pagePlayer() {
+  const scope = { WebAssembly, Math, BigInt, Error, Uint8Array, DataView, String, escape,
+    decodeURIComponent };
+  vm.createContext(scope);
+  vm.runInContext(script, Object.assign(scope, { AudioWorkletProcessor: class {},
+    registerProcessor() {} }));
+  const lines = [];
+  let exports = null;
+  const calls = scope.velmorSystemCalls(() => exports.memory, (line) => lines.push(line), () => 0);
+  exports = (await WebAssembly.instantiate(wasm, calls)).instance.exports;
+  exports._initialize?.();
+  const open = (bytes) => {
+    const at = exports.malloc(bytes.length);
+    new Uint8Array(exports.memory.buffer, at, bytes.length).set(bytes);
+    const out = exports.malloc(8);
+    const made = exports.velmor_openmpt_open(at, bytes.length, out, out + 4);
+    const view = new DataView(exports.memory.buffer);
+    const result = { made, error: view.getInt32(out, true), message: view.getUint32(out + 4, true) };
+    exports.free(out);
+    return result;
+  };
+  return { exports, lines, open, calls };
+}
+
+test("the page's calls render what the worklet plays, row for row", async () => {
+  const page = await pagePlayer();
+  const x = page.exports;
+  const { made, message } = page.open(module);
+  assert.notEqual(made, 0, 'the module was refused');
+  assert.equal(message, 0);
+  const duration = x.openmpt_module_get_duration_seconds(made);
+  assert.ok(duration > 60 && duration < 1200, `${duration} s`);
+  x.openmpt_module_set_repeat_count(made, -1);
+  x.openmpt_module_set_position_seconds(made, 0);
+  const frames = 200 * quantum;
+  const at = x.malloc(8 * quantum);
+  const pageSamples = new Float32Array(2 * frames);
+  for (let done = 0; done < frames; done += quantum) {
+    assert.equal(x.openmpt_module_read_interleaved_float_stereo(made, 44100, quantum, at), quantum);
+    pageSamples.set(new Float32Array(x.memory.buffer, at, 2 * quantum), 2 * done);
+  }
+  const row = x.openmpt_module_get_current_row(made);
+  assert.equal(x.openmpt_module_get_current_order(made), 0);
+  assert.ok(Math.abs(row - Math.floor(frames / 44100 / 0.06)) <= 1, `row ${row}`);
+  x.free(at);
+  x.openmpt_module_destroy(made);
+
+  const w = await processor();
+  w.send({ type: 'load', bytes: copy(module), loop: true });
+  w.send({ type: 'start' });
+  w.send({ type: 'restart' });
+  await w.ready();
+  w.play(400);
+  const heard = played(runs(w.sent));
+  for (let f = 0; f < frames; f++) {
+    assert.equal(pageSamples[2 * f], heard.get(f)[0], `left at ${f}`);
+    assert.equal(pageSamples[2 * f + 1], heard.get(f)[1], `right at ${f}`);
+  }
+  assert.ok(pageSamples.some((s) => Math.abs(s) > 0.01), 'the music is silent');
+  assert.deepEqual(page.lines, []);
+});
+
+test("a file that is no module is refused to the page with libopenmpt's reason", async () => {
+  const page = await pagePlayer();
+  const refused = page.open(Buffer.from('not a module at all, only words'));
+  assert.equal(refused.made, 0);
+  assert.notEqual(refused.error, 0);
+  assert.notEqual(refused.message, 0, 'no reason given');
+  const bytes = new Uint8Array(page.exports.memory.buffer);
+  let end = refused.message;
+  while (bytes[end] !== 0) end++;
+  assert.ok(end > refused.message, 'an empty reason');
+  page.exports.openmpt_free_string(refused.message);
+  // Still able to play after a refusal.
+  assert.notEqual(page.open(module).made, 0);
+});
+
+test("the player's lines are told whole, as UTF-8, however they are written", async () => {
+  const { calls, exports, lines } = await pagePlayer();
+  const memory = new DataView(exports.memory.buffer);
+  const at = exports.malloc(64), iovs = exports.malloc(16), written = exports.malloc(4);
+  const text = Buffer.from('velmor: t\u00e9st\nsecond');
+  new Uint8Array(exports.memory.buffer, at, text.length).set(text);
+  // The first line in two pieces of one call, which ends inside a character;
+  // the line's end and the next in another call.
+  memory.setUint32(iovs, at, true);
+  memory.setUint32(iovs + 4, 5, true);
+  memory.setUint32(iovs + 8, at + 5, true);
+  memory.setUint32(iovs + 12, 5, true);
+  assert.equal(calls.wasi_snapshot_preview1.fd_write(2, iovs, 2, written), 0);
+  assert.equal(memory.getUint32(written, true), 10);
+  assert.deepEqual(lines, []);
+  memory.setUint32(iovs, at + 10, true);
+  memory.setUint32(iovs + 4, text.length - 10, true);
+  calls.wasi_snapshot_preview1.fd_write(2, iovs, 1, written);
+  assert.deepEqual(lines, ['velmor: t\u00e9st']);
+  new Uint8Array(exports.memory.buffer, at, 1).set([10]);
+  memory.setUint32(iovs, at, true);
+  memory.setUint32(iovs + 4, 1, true);
+  calls.wasi_snapshot_preview1.fd_write(2, iovs, 1, written);
+  assert.deepEqual(lines, ['velmor: t\u00e9st', 'second']);
+});
