@@ -41,6 +41,13 @@ start_x() {
   exec 3>&-
   [ -s "$WORK/display" ] || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
   export DISPLAY=":$(cat "$WORK/display")"
+  # The number is told before a loaded machine has the server answering
+  # (seen: a window manager started at once could not open the display).
+  while [ $SECONDS -lt $deadline ]; do
+    xprop -root >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  fail "Xvfb on $DISPLAY does not answer: $(cat "$WORK/xvfb.log")"
 }
 
 # Close and minimise requests need a window manager; Xvfb has none.
