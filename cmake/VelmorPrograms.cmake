@@ -160,11 +160,10 @@ set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
 set(VELMOR_BUILT_PACKAGES libjpeg libopenmpt)
 if(EMSCRIPTEN)
   set(VELMOR_BUILT_PACKAGE_glu glu-9.0.2 libGLU.a)
-  # The same libopenmpt with WebAssembly's own exceptions, for the audio
-  # worklet's program; its licence is libopenmpt's, given once.
-  set(VELMOR_BUILT_PACKAGE_libopenmpt_worklet libopenmpt-wasm-exceptions-0.6.9 libopenmpt.a)
-  # The page's program compiles against libopenmpt's headers and calls the
-  # worklet's build of it (platform/web/web_openmpt.cpp).
+  # libopenmpt is linked into the audio worklet's program only; the page's
+  # program compiles against its headers and calls it there
+  # (platform/web/web_openmpt.cpp). One build, one licence.
+  set(VELMOR_BUILT_PACKAGE_libopenmpt_worklet libopenmpt-0.6.9 libopenmpt.a)
   set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 HEADERS)
   list(APPEND VELMOR_BUILT_PACKAGES glu)
 endif()

@@ -3,8 +3,8 @@
 # packages, once per version, into a cache that every build folder shares.
 # Prints the target's cache folder.
 #
-#   scripts/third-party.sh web       libopenmpt (twice: JavaScript and WebAssembly
-#                                    exceptions), libjpeg-turbo and GLU's mipmap
+#   scripts/third-party.sh web       libopenmpt (WebAssembly exceptions),
+#                                    libjpeg-turbo and GLU's mipmap
 #                                    builder, compiled with Emscripten
 #   scripts/third-party.sh windows   libopenmpt and libjpeg-turbo, static, for
 #                                    64-bit Windows with MinGW-w64 (Windows
@@ -126,25 +126,11 @@ unpack() {
 # Emscripten.
 
 # libopenmpt's own C API catches its exceptions (a file that is not a module
-# gives NULL and a message), so it is compiled with -fexceptions; the program
-# that links it needs -fexceptions too for those catches to run.
+# gives NULL and a message). In the browser the library runs in the audio
+# worklet's program, which has no Emscripten JavaScript: its exceptions are
+# WebAssembly's own, which need no glue (-fexceptions needs ~60 JavaScript
+# helpers). The page's program calls that build and takes only the headers.
 web_libopenmpt() {
-  local dest=$1
-  cd "$src"
-  configure_libopenmpt "$dest" env CFLAGS="-O2" CXXFLAGS="-O2 -fexceptions" \
-    emconfigure ./configure --host=i686-pc-linux-gnu
-  emmake make -j"$jobs"
-  emmake make install-nobase_includeHEADERS
-  mkdir -p "$dest/lib" "$dest/licence"
-  cp .libs/libopenmpt.a "$dest/lib/"
-  cp LICENSE "$dest/licence/"
-}
-
-# The same library for the audio worklet's program, which runs without
-# Emscripten's JavaScript: its exceptions are WebAssembly's own, which need no
-# glue, where -fexceptions needs ~60 JavaScript helpers. The two kinds cannot
-# be mixed in one link, hence a build of its own.
-web_libopenmpt_wasm_exceptions() {
   local dest=$1
   cd "$src"
   configure_libopenmpt "$dest" env CFLAGS="-O2" CXXFLAGS="-O2 -fwasm-exceptions" \
@@ -285,8 +271,6 @@ case "$target" in
   web)
     ensure libopenmpt 0.6.9 libopenmpt web_libopenmpt "about 2 minutes" \
       <(declare -f configure_libopenmpt)
-    ensure libopenmpt-wasm-exceptions 0.6.9 libopenmpt web_libopenmpt_wasm_exceptions \
-      "about 2 minutes" <(declare -f configure_libopenmpt)
     ensure libjpeg-turbo 2.1.5 libjpeg-turbo web_libjpeg_turbo "about 15 seconds"
     ensure glu 9.0.2 libglu web_glu "a few seconds" "$here/web-glu-pixel-store.c"
     ;;

@@ -46,6 +46,7 @@ class VelmorPlayer extends AudioWorkletProcessor {
     super();
     this.waiting = [];
     this.player = null;
+    this.block = 0; // the player's block of rendered frames, in its memory
     this.memory = null;
     this.loaded = false;
     this.running = false;
@@ -67,6 +68,7 @@ class VelmorPlayer extends AudioWorkletProcessor {
           const exports = (made.instance || made).exports;
           this.memory = exports.memory;
           if (exports._initialize) exports._initialize();
+          this.block = exports.velmor_worklet_block();
           this.player = exports;
           this.port.postMessage({type: 'ready'});
           for (const message of this.waiting) this.apply(message);
@@ -80,7 +82,7 @@ class VelmorPlayer extends AudioWorkletProcessor {
     switch (message.type) {
     case 'load': {
       const bytes = new Uint8Array(message.bytes);
-      const at = p.velmor_worklet_alloc(bytes.length);
+      const at = p.malloc(bytes.length > 0 ? bytes.length : 1);
       new Uint8Array(this.memory.buffer, at, bytes.length).set(bytes);
       this.loaded = p.velmor_worklet_load(at, bytes.length, message.loop ? 1 : 0) === 1;
       if (!this.loaded) this.port.postMessage({type: 'error', text: 'the module did not load'});
@@ -153,7 +155,7 @@ class VelmorPlayer extends AudioWorkletProcessor {
       };
     }
     run.marks[run.frames / blockFrames] = p.velmor_worklet_render(blockFrames);
-    const rendered = new Float32Array(this.memory.buffer, p.velmor_worklet_block(), 2 * blockFrames);
+    const rendered = new Float32Array(this.memory.buffer, this.block, 2 * blockFrames);
     run.samples.set(rendered, 2 * run.frames);
     run.frames += blockFrames;
     const capacity = this.queue.length / 2;

@@ -29,14 +29,9 @@ float block[2 * renderChunk];
 
 extern "C" {
 
-// Room for `size` bytes of a module, for the processor to copy them into;
-// velmor_worklet_load takes it back.
-__attribute__((export_name("velmor_worklet_alloc"))) void *velmor_worklet_alloc(int size) {
-  return std::malloc(size > 0 ? static_cast<size_t>(size) : 1);
-}
-
-// Makes the module in `bytes` the one that plays (stopped, its place at the
-// start); 1, or 0 with a line on standard error when it is no module.
+// Makes the module in `bytes` (from the exported malloc, taken back here)
+// the one that plays (stopped, its place at the start); 1, or 0 with a line
+// on standard error when it is no module.
 __attribute__((export_name("velmor_worklet_load"))) int velmor_worklet_load(void *bytes, int size,
                                                                             int loopForever) {
   openmpt_module *next =
@@ -68,7 +63,8 @@ __attribute__((export_name("velmor_worklet_frames"))) double velmor_worklet_fram
   return static_cast<double>(PlayerFramesRendered());
 }
 
-// Where velmor_worklet_render leaves its interleaved stereo frames.
+// Where velmor_worklet_render leaves its interleaved stereo frames; it never
+// moves.
 __attribute__((export_name("velmor_worklet_block"))) float *velmor_worklet_block() { return block; }
 
 // Renders the next `frames` frames (at most one block) and returns the
