@@ -214,6 +214,17 @@ bool WriteFile(const std::string &path, const std::string &text) {
 std::string Page(const std::vector<Figure> &figures, const MemoryRun &memory,
                  const std::string &machine, const std::string &when, double seconds, bool quick);
 
+// The section of an earlier page that this program does not write, from its
+// heading to the end; empty when there is none.
+std::string KeptSection(const std::string &path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string page = text.str();
+  size_t at = page.find("\n## The page's sound\n");
+  return at == std::string::npos ? "" : "\n" + page.substr(at + 1);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -221,6 +232,9 @@ int main(int argc, char **argv) {
   if (ParseArguments(argc, argv, &options) != 0) return 2;
   if (options.loopFps > 0) return RunRenderLoop(options.loopFps, options.loopSeconds);
   // A failed run must never leave an earlier run's figures looking current.
+  // The page's sound is measured in the browser by another tool
+  // (tools/web/sound_figures.mjs): its section of the page is kept as it is.
+  std::string kept = options.markdown.empty() ? "" : KeptSection(options.markdown);
   if (!options.json.empty()) std::remove(options.json.c_str());
   if (!options.markdown.empty()) std::remove(options.markdown.c_str());
 
@@ -274,9 +288,9 @@ int main(int argc, char **argv) {
   bool ok = true;
   if (!options.json.empty()) ok = WriteFile(options.json, FiguresToJson(figures)) && ok;
   if (!options.markdown.empty())
-    ok =
-        WriteFile(options.markdown, Page(figures, memory, machine, when, seconds, options.quick)) &&
-        ok;
+    ok = WriteFile(options.markdown,
+                   Page(figures, memory, machine, when, seconds, options.quick) + kept) &&
+         ok;
   if (!ok) std::fprintf(stderr, "velmor-bench: could not write the results\n");
   return ok ? 0 : 1;
 }

@@ -84,7 +84,8 @@ set(VELMOR_ROOM_SOURCES_fake platform/fake/fake_platform.cpp)
 set(VELMOR_ROOM_SOURCES_web
   platform/web/web_window.cpp platform/web/web_keys.cpp platform/web/web_gl.cpp
   platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
-  platform/web/web_audio_clock.cpp platform/web/web_still.cpp)
+  platform/web/web_heard_clock.cpp platform/web/web_runs.cpp platform/web/web_still.cpp
+  platform/web/web_openmpt.cpp)
 set(VELMOR_ROOM_SOURCES_win32 platform/win32/waveout_sink.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
@@ -96,17 +97,15 @@ set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
 # player's and the decoders' code as fast as without Asyncify. main and the
 # still hook are started by the page (MODULARIZE, no run on load), which also
 # puts the module into the file system (FS) before the show opens it.
-# libopenmpt is built with -fexceptions and catches its own exceptions inside
-# its C calls; the link needs it too for those catches to run. Our own code is
-# compiled without: a call made under a landing pad would go through a
-# JavaScript trampoline, which Asyncify cannot unwind. The link optimises for
-# size (the sources are compiled at -O3): the pictures and the module are 2.8
-# of the page's 5 MB, libopenmpt most of the code.
+# libopenmpt is not linked: its calls go to the worklet's player
+# (platform/web/web_openmpt.cpp), through plain imports that never unwind.
+# Nothing here catches exceptions, so none are compiled in. The link
+# optimises for size (the sources are compiled at -O3).
 set(VELMOR_WEB_LINK_OPTIONS
-  -Oz -fexceptions -sASYNCIFY=1 -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536
+  -Oz -sASYNCIFY=1 -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432 -sMODULARIZE=1 -sEXPORT_NAME=createVelmor
   -sINVOKE_RUN=0 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_pull,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position"
+  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_receive,_web_sink_underruns,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position,_velmor_heard_time"
   "-sEXPORTED_RUNTIME_METHODS=ccall,FS")
 # The OpenGL 1.1 calls that the web back end adapts to WebGL 1 on their way
 # out (platform/web/web_gl.cpp), in our code and in libGLU.a alike.
@@ -131,6 +130,7 @@ set(VELMOR_ROOM_PACKAGES_music libopenmpt)
 set(VELMOR_ROOM_PACKAGES_fit libopenmpt)
 set(VELMOR_ROOM_PACKAGES_sdl sdl2 x11)
 set(VELMOR_ROOM_PACKAGES_offscreen egl)
+set(VELMOR_ROOM_PACKAGES_web libopenmpt)
 if(CMAKE_CROSSCOMPILING)
   # The scene includes the loaders' header and with it jpeglib.h, which the
   # desktop finds among the system's headers and a cross build does not.
@@ -160,6 +160,11 @@ set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
 set(VELMOR_BUILT_PACKAGES libjpeg libopenmpt)
 if(EMSCRIPTEN)
   set(VELMOR_BUILT_PACKAGE_glu glu-9.0.2 libGLU.a)
+  # libopenmpt is linked into the audio worklet's program only; the page's
+  # program compiles against its headers and calls it there
+  # (platform/web/web_openmpt.cpp). One build, one licence.
+  set(VELMOR_BUILT_PACKAGE_libopenmpt_worklet libopenmpt-0.6.9 libopenmpt.a)
+  set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 HEADERS)
   list(APPEND VELMOR_BUILT_PACKAGES glu)
 endif()
 
@@ -172,6 +177,13 @@ function(velmor_built_package_target package out)
     list(GET VELMOR_BUILT_PACKAGE_${package} 0 folder)
     list(GET VELMOR_BUILT_PACKAGE_${package} 1 library)
     set(root "${VELMOR_DEPS}/${folder}")
+    if(library STREQUAL "HEADERS")
+      add_library(VelmorBuilt::${package} INTERFACE IMPORTED GLOBAL)
+      set_target_properties(VelmorBuilt::${package} PROPERTIES
+        INTERFACE_INCLUDE_DIRECTORIES "${root}/include")
+      set(${out} VelmorBuilt::${package} PARENT_SCOPE)
+      return()
+    endif()
     if(NOT EXISTS "${root}/lib/${library}")
       message(FATAL_ERROR "velmor: ${root}/lib/${library} is missing; build the libraries "
                           "with scripts/third-party.sh and pass what it prints as -DVELMOR_DEPS=")

@@ -15,3 +15,12 @@ void SinkLock();
 void SinkUnlock();
 // The index of the frame being heard now, in the player's rendered frames.
 uint64_t SinkHeardFrame();
+
+// What the music calls did to the player, for a sink whose audio comes from a
+// player of its own rather than from this program's (the browser renders in
+// its audio thread, apart from the page): the module installed from the file
+// at `path`, a restart, a slide to silence over `frames` frames from what is
+// rendered next. The sinks that pull this program's player do nothing here.
+void SinkModuleInstalled(const char *path, int loopForever);
+void SinkRestarted();
+void SinkSliding(uint64_t frames);

@@ -34,6 +34,7 @@ HMUSIC BASS_MusicLoad(BOOL mem, const void *file, DWORD, DWORD, DWORD flags, DWO
   SinkLock();
   PlayerInstall(module);
   SinkUnlock();
+  SinkModuleInstalled(static_cast<const char *>(file), (flags & BASS_MUSIC_LOOP) != 0);
   PlayerCloseModule(loaded);
   loaded = module;
   loadedHandle = nextHandle++;
@@ -58,6 +59,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     SinkLock();
     PlayerRestart();
     SinkUnlock();
+    SinkRestarted();
   }
   return TRUE;
 }
@@ -75,6 +77,10 @@ DWORD BASS_MusicGetOrderPosition(HMUSIC handle) {
 
 BOOL BASS_ChannelSlideAttributes(DWORD handle, int, int volume, int, DWORD time) {
   if (!IsLoaded(handle)) return FALSE;
-  if (volume == -2) PlayerSlideToSilence(static_cast<uint64_t>(time) * audioRate / 1000);
+  if (volume == -2) {
+    uint64_t frames = static_cast<uint64_t>(time) * audioRate / 1000;
+    PlayerSlideToSilence(frames);
+    SinkSliding(frames);
+  }
   return TRUE;
 }

@@ -116,13 +116,17 @@ openmpt_module *PlayerOpenModule(const char *path, int loopForever) {
   } else {
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+  return PlayerOpenModuleBytes(bytes.data(), bytes.size(), path, loopForever);
+}
+
+openmpt_module *PlayerOpenModuleBytes(const void *bytes, size_t size, const char *name,
+                                      int loopForever) {
   int error = 0;
   const char *message = nullptr;
-  openmpt_module *module =
-      openmpt_module_create_from_memory2(bytes.data(), bytes.size(), IgnoreLibraryLog, nullptr,
-                                         nullptr, nullptr, &error, &message, nullptr);
+  openmpt_module *module = openmpt_module_create_from_memory2(
+      bytes, size, IgnoreLibraryLog, nullptr, nullptr, nullptr, &error, &message, nullptr);
   if (module == nullptr) {
-    std::fprintf(stderr, "velmor: cannot load the music \"%s\": %s\n", path,
+    std::fprintf(stderr, "velmor: cannot load the music \"%s\": %s\n", name,
                  message != nullptr && *message ? message : "not a module libopenmpt can play");
     openmpt_free_string(message);
     return nullptr;
@@ -182,9 +186,12 @@ void PlayerRender(float *out, int frames) {
 }
 
 void PlayerSlideToSilence(uint64_t frames) {
-  uint64_t now = ring.framesWritten.load(std::memory_order_acquire);
-  slideStart.store(now, std::memory_order_relaxed);
-  slideEnd.store(now + (frames == 0 ? 1 : frames), std::memory_order_release);
+  PlayerSlideToSilenceFrom(ring.framesWritten.load(std::memory_order_acquire), frames);
+}
+
+void PlayerSlideToSilenceFrom(uint64_t first, uint64_t frames) {
+  slideStart.store(first, std::memory_order_relaxed);
+  slideEnd.store(first + (frames == 0 ? 1 : frames), std::memory_order_release);
 }
 
 uint64_t PlayerFramesRendered() { return ring.framesWritten.load(std::memory_order_acquire); }

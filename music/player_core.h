@@ -28,6 +28,10 @@ struct PositionMark {
 // Loads the module file; nullptr and one line on standard error (naming the
 // file and the reason) when it cannot be read or is not a module.
 openmpt_module *PlayerOpenModule(const char *path, int loopForever);
+// The same from the file's bytes, already read; `name` is the file's name for
+// the line. The bytes may be freed once it returns.
+openmpt_module *PlayerOpenModuleBytes(const void *bytes, size_t size, const char *name,
+                                      int loopForever);
 void PlayerCloseModule(openmpt_module *module);
 
 // Under the sink's lock: makes `module` the one that plays (not yet started).
@@ -42,6 +46,10 @@ void PlayerRender(float *out, int frames);
 
 // Fades to silence over `frames` rendered frames, then stops the channel.
 void PlayerSlideToSilence(uint64_t frames);
+// The same fade begun at the rendered frame `first`, which may lie behind
+// what was rendered (frames rendered but not yet played, faded by whoever
+// holds them): what is rendered next carries on the fade from there.
+void PlayerSlideToSilenceFrom(uint64_t first, uint64_t frames);
 
 // Frames rendered so far (the ring's write position).
 uint64_t PlayerFramesRendered();

@@ -3,10 +3,12 @@
 # temporary folder), `pids` (ended on exit) and a `fail` function.
 
 # Starts an X server of the given size (WIDTHxHEIGHTxDEPTH); sets DISPLAY.
-# -displayfd picks a free display number.
+# -displayfd picks a free display number. -noreset: a server resetting as its
+# last client leaves refuses whoever connects meanwhile, and short-lived
+# probes come and go while a program is still connecting.
 start_display() {
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset >/dev/null 2>&1 &
   pids+=($!)
   exec 3>&-
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done

@@ -81,3 +81,8 @@ uint64_t SinkHeardFrame() {
   if (ahead > bufferFrames) ahead = bufferFrames;
   return start + static_cast<uint64_t>(ahead);
 }
+
+// The device pulls this program's own player.
+void SinkModuleInstalled(const char *, int) {}
+void SinkRestarted() {}
+void SinkSliding(uint64_t) {}

@@ -9,12 +9,20 @@
 
 (function () {
   const musicFile = 'torva_velmor2.it';
+  // The music's player for the audio thread: the processor's script and its
+  // WebAssembly module, fetched once and given to every showing's context.
+  // The program has no player of its own: each showing gets an instance of
+  // the same module on this thread too, for the program's module check and
+  // the still frames (platform/web/web_openmpt.cpp).
+  const processorFile = 'velmor_processor.js';
+  const workletFile = 'velmor_worklet.wasm';
   const body = document.body;
   const stage = document.getElementById('stage');
   const cover = document.getElementById('cover');
   const coverHint = document.getElementById('cover-hint');
   const message = document.getElementById('message');
   const endedText = document.getElementById('ended-text');
+  const note = document.getElementById('note');
   let canvas = document.getElementById('canvas');
 
   // The program compiled once; every showing gets an instance of its own, so
@@ -23,6 +31,7 @@
   let music = null;
   let current = null;
   let currentAudio = null;
+  let worklet = null;
 
   function setState(state) {
     body.dataset.state = state;
@@ -41,16 +50,79 @@
     }
   }
 
-  async function compile() {
-    const response = fetch('velmor.wasm');
+  async function fetchWorklet() {
+    const fetched = async (file) => {
+      const response = await fetch(file);
+      if (!response.ok) throw new Error(file + ': ' + response.status);
+      return response;
+    };
+    try {
+      const [script, [wasm, compiled]] = await Promise.all([
+        fetched(processorFile).then((response) => response.text()),
+        fetched(workletFile).then((response) => {
+          const bytes = response.clone().arrayBuffer();
+          return Promise.all([bytes, compileFrom(response, () => bytes)]);
+        }),
+      ]);
+      return {script, wasm, compiled};
+    } catch (e) {
+      return {problem: 'the sound player did not load (' + e.message + ')'};
+    }
+  }
+
+  // Adds the player's processor to `audioContext`; what the program's sink
+  // needs to make its node, or why there is none. From file:// only a data:
+  // URL is accepted as the processor's script in every engine.
+  async function addPlayer(audioContext) {
+    if (!audioContext) return {problem: 'no AudioContext'};
+    if (worklet.problem) return worklet;
+    if (!audioContext.audioWorklet) return {problem: 'this browser has no audio worklet'};
+    try {
+      await audioContext.audioWorklet.addModule(
+          'data:text/javascript,' + encodeURIComponent(worklet.script));
+      return {wasm: worklet.wasm};
+    } catch (e) {
+      return {problem: 'the audio worklet did not start: ' + e};
+    }
+  }
+
+  // The WebAssembly of `response`, compiled as it arrives; from `bytes()`
+  // where a server names another type for .wasm.
+  async function compileFrom(response, bytes) {
     if (WebAssembly.compileStreaming) {
       try {
         return await WebAssembly.compileStreaming(response);
       } catch (e) {
-        // A server that names another type for .wasm: compile from the bytes.
+        // Compiled from the bytes below.
       }
     }
-    return WebAssembly.compile(await (await fetch('velmor.wasm')).arrayBuffer());
+    return WebAssembly.compile(await bytes());
+  }
+
+  function compile() {
+    return compileFrom(fetch('velmor.wasm'),
+                       async () => (await fetch('velmor.wasm')).arrayBuffer());
+  }
+
+  // The player's instance for the program's thread, or null when it did not
+  // load (the program then says that it cannot load the music). What the
+  // player writes on standard error goes to the console.
+  async function pagePlayer() {
+    if (worklet.problem) {
+      console.error('velmor: ' + worklet.problem);
+      return null;
+    }
+    let exports = null;
+    const calls = velmorSystemCalls(() => exports.memory, (line) => console.error(line),
+                                    () => performance.now() / 1000);
+    try {
+      exports = (await WebAssembly.instantiate(worklet.compiled, calls)).exports;
+      if (exports._initialize) exports._initialize();
+      return exports;
+    } catch (e) {
+      console.error('velmor: the music\'s player did not start: ' + e);
+      return null;
+    }
   }
 
   // A fresh canvas for each instance: a WebGL context stays with its canvas.
@@ -63,10 +135,14 @@
 
   // The program's standard error goes to the console; its own lines, which
   // say what it could not do, are shown on the page too, as on a terminal.
-  function instantiate(audioContext) {
+  async function instantiate(audioContext, player) {
+    const openmpt = await pagePlayer();
     return createVelmor({
       canvas: freshCanvas(),
+      velmorOpenmpt: openmpt,
       velmorAudioContext: audioContext,
+      velmorWorklet: player && player.wasm ? player : null,
+      velmorWorkletProblem: player ? player.problem : null,
       velmorMessage: (caption, text) => showMessage(caption + ': ' + text),
       print: (line) => console.log(line),
       printErr: (line) => {
@@ -100,6 +176,16 @@
         body.dataset.state !== 'error')
       return;
     message.textContent = '';
+    // A phone plays a page's sound of type playback even with its ringer set
+    // to silent, as it plays a music player's; the type must be set before
+    // the sound starts.
+    if (navigator.audioSession) {
+      try {
+        navigator.audioSession.type = 'playback';
+      } catch (e) {
+        console.warn('velmor: the audio session keeps its type: ' + e);
+      }
+    }
     // Made and resumed inside the gesture, or the browser keeps it silent.
     let audioContext = null;
     try {
@@ -111,7 +197,7 @@
     currentAudio = audioContext;
     setState('playing');
     try {
-      const instance = await instantiate(audioContext);
+      const instance = await instantiate(audioContext, await addPlayer(audioContext));
       const status = await instance.ccall('main', 'number', ['number', 'number'], [0, 0],
                                           {async: true});
       if (audioContext) audioContext.close();
@@ -130,7 +216,7 @@
   async function still(at, fps) {
     setState('rendering');
     try {
-      const instance = await instantiate(null);
+      const instance = await instantiate(null, null);
       const status = await instance.ccall('velmor_still', 'number', ['number', 'number'],
                                           [at, fps], {async: true});
       if (status === 0)
@@ -142,12 +228,41 @@
     }
   }
 
+  // In full screen a browser keeps Escape for itself, to leave full screen,
+  // unless the page locks the key: then Escape ends the show there too. Where
+  // it cannot be locked the viewer is told that the first Escape only leaves
+  // full screen.
+  function enteredFullScreen() {
+    if (navigator.keyboard && navigator.keyboard.lock) {
+      navigator.keyboard.lock(['Escape']).then(
+        () => showNote(''),
+        () => showNote(escapeNote));
+    } else {
+      showNote(escapeNote);
+    }
+  }
+
+  const escapeNote = 'Escape leaves full screen; press it again to end the show.';
+  let noteTimer = 0;
+  function showNote(text) {
+    clearTimeout(noteTimer);
+    note.textContent = text;
+    if (text) noteTimer = setTimeout(() => (note.textContent = ''), 5000);
+  }
+
   function toggleFullScreen() {
     if (document.fullscreenElement)
       document.exitFullscreen();
     else if (stage.requestFullscreen)
-      stage.requestFullscreen().catch((e) => console.error('velmor: no full screen: ' + e));
+      stage.requestFullscreen().then(enteredFullScreen,
+                                     (e) => console.error('velmor: no full screen: ' + e));
   }
+
+  document.addEventListener('fullscreenchange', () => {
+    if (document.fullscreenElement) return;
+    showNote('');
+    if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
+  });
 
   // Measurements for whoever drives the page.
   window.velmorUnderruns = () => (current ? current._velmor_underruns() : 0);
@@ -157,7 +272,7 @@
   // underruns so far, read together.
   window.velmorHeard = () => ({
     position: current ? current._velmor_heard_position() : -1,
-    time: currentAudio ? currentAudio.currentTime : 0,
+    time: current ? current._velmor_heard_time() : 0,
     running: currentAudio ? currentAudio.state === 'running' : false,
     underruns: current ? current._velmor_underruns() : 0,
   });
@@ -176,15 +291,18 @@
   document.getElementById('again').addEventListener('click', play);
 
   const params = new URLSearchParams(location.search);
-  const startup = Promise.all([compile(), fetchMusic()]).then(([c, m]) => {
+  const startup = Promise.all([compile(), fetchMusic(), fetchWorklet()]).then(([c, m, w]) => {
     compiled = c;
     music = m;
+    worklet = w;
   });
   startup.then(() => {
     if (params.has('at')) {
       still(Number(params.get('at')), Number(params.get('fps') || 60));
     } else {
-      coverHint.textContent = 'Click to start';
+      // A phone's viewer taps; the cover says so where the pointer is a finger.
+      const touch = window.matchMedia && window.matchMedia('(pointer: coarse)').matches;
+      coverHint.textContent = touch ? 'Tap to start' : 'Click to start';
       setState('waiting');
     }
   }, (e) => fail('Cannot load the program: ' + e));

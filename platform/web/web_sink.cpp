@@ -1,41 +1,49 @@
-// The browser's sink: a ScriptProcessorNode of the page's AudioContext asks
-// for each buffer on the page's own thread, and the player renders it there
-// and then. The program runs on that thread too, so the node is served
-// whenever the program gives the browser its turn (every frame, and through
-// every Sleep), and nothing needs a lock. In the still mode nothing plays:
-// the frame loop renders the player and says which frame is heard.
+// The browser's sink: the music is rendered on the audio thread by a player
+// of its own, the audio worklet's (worklet/), so that no frame, however
+// slow, keeps the sound waiting. This sink only carries messages: the music
+// calls go to the worklet, and what it rendered comes back, with its order
+// and row marks, into this program's ring, from which the scene reads the
+// position and the spectrum at the frame being heard, as everywhere else.
+// Which frame that is comes from the AudioContext's output clock
+// (web_heard_clock.h). In the still mode nothing plays: the frame loop
+// renders this program's player and says which frame is heard.
 #include <emscripten.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "music/audio_sink.h"
 #include "music/music.h"
 #include "music/player_core.h"
-#include "platform/web/web_audio_clock.h"
 #include "platform/web/web_backend.h"
+#include "platform/web/web_heard_clock.h"
+#include "platform/web/web_runs.h"
 
 namespace {
 
-// 8192 frames (186 ms at 44100 Hz): the node asks for a buffer as it starts
-// playing the other one, so the page may be busy for that long without a gap.
-// Software WebGL (headless Chromium's SwiftShader) holds the page for up to
-// ~100 ms a frame, where 2048 frames gave an underrun with nearly every
-// buffer and 4096 one every 1.5 s; a GPU leaves far more room. What is heard
-// is worked out from the node's slots, so the depth costs no sync, only a
-// later start of the sound.
-constexpr int bufferFrames = 8192;
+// The most frames one report of the worklet carries (velmor_processor.js
+// sends 1024).
+constexpr int runFrames = 4096;
 
 bool sinkOpen = false;
-bool running = false;
-std::vector<float> buffer;
-WebAudioClock heardClock;
+int sinkRate = 0;
+std::vector<float> runSamples;  // where the page puts a report's samples
+std::vector<uint32_t> runMarks; // and its marks, one per player block
+WebHeardClock heardClock;
+double underruns = 0;
 uint64_t stillHeard = 0;
 
-// The page makes the AudioContext in the click that starts the show (a
-// browser lets sound start only from a gesture); without one, one is made
-// here, which a browser may keep suspended.
-EM_JS(int, web_audio_open, (int rate, int frames, float *samples), {
+// The page makes the AudioContext, and adds the worklet's processor to it,
+// in the click that starts the show (a browser lets sound start only from a
+// gesture); without a context one is made here, which a browser may keep
+// suspended. Without the processor there is no sound output.
+EM_JS(int, web_audio_open, (int rate, float *samples, uint32_t *marks, int most), {
+  if (!Module.velmorWorklet) {
+    err('velmor: no sound output: ' + (Module.velmorWorkletProblem || 'no audio worklet'));
+    return 0;
+  }
   var ctx = Module.velmorAudioContext;
   try {
     if (!ctx) {
@@ -50,32 +58,52 @@ EM_JS(int, web_audio_open, (int rate, int frames, float *samples), {
     err('velmor: no sound output: the page plays at ' + ctx.sampleRate + ' Hz, not ' + rate);
     return 0;
   }
-  var node = ctx.createScriptProcessor(frames, 0, 2);
-  node.onaudioprocess = function(e) {
-    var out = e.outputBuffer;
-    var n = out.length;
-    var left = out.getChannelData(0);
-    var right = out.getChannelData(1);
-    var latency = (ctx.baseLatency || 0) + (ctx.outputLatency || 0);
-    if (!Module['_web_sink_pull'](n, ctx.currentTime, latency)) {
-      left.fill(0);
-      right.fill(0);
-      return;
+  var node;
+  try {
+    node = new AudioWorkletNode(ctx, 'velmor-player', {
+      numberOfInputs : 0,
+      numberOfOutputs : 1,
+      outputChannelCount : [2],
+      processorOptions : {wasm : Module.velmorWorklet.wasm}
+    });
+  } catch (e) {
+    err('velmor: no sound output: ' + e);
+    return 0;
+  }
+  node.port.onmessage = function(e) {
+    var m = e.data;
+    if (m.type == 'run' && m.frames > most) {
+      err('velmor: a report of the sound is too long to read: ' + m.frames + ' frames');
+    } else if (m.type == 'run') {
+      HEAPF32.set(m.samples, samples >> 2);
+      HEAPU32.set(m.marks, marks >> 2);
+      Module['_web_sink_receive'](m.context, m.player, m.frames, m.underruns);
+    } else if (m.type == 'underruns') {
+      Module['_web_sink_underruns'](m.underruns);
+    } else if (m.type == 'line') {
+      err(m.text);
+    } else if (m.type == 'error') {
+      err('velmor: the sound stopped: ' + m.text);
     }
-    var base = samples >> 2;
-    for (var i = 0; i < n; i++) {
-      left[i] = HEAPF32[base + 2 * i];
-      right[i] = HEAPF32[base + 2 * i + 1];
-    }
+  };
+  node.onprocessorerror = function() {
+    err('velmor: the sound stopped: the audio worklet failed');
   };
   node.connect(ctx.destination);
   Module.velmorAudioNode = node;
   return 1;
 });
 
-EM_JS(double, web_audio_now, (), {
-  var ctx = Module.velmorAudioContext;
-  return ctx ? ctx.currentTime : 0;
+EM_JS(void, web_audio_post, (const char *type, double frames), {
+  var node = Module.velmorAudioNode;
+  if (node) node.port.postMessage({type : UTF8ToString(type), frames : frames});
+});
+
+EM_JS(void, web_audio_post_module, (const char *bytes, int size, int loopForever), {
+  var node = Module.velmorAudioNode;
+  if (!node) return;
+  var copy = HEAPU8.slice(bytes, bytes + size).buffer;
+  node.port.postMessage({type : 'load', bytes : copy, loop : loopForever != 0}, [copy]);
 });
 
 EM_JS(void, web_audio_resume, (), {
@@ -83,37 +111,68 @@ EM_JS(void, web_audio_resume, (), {
   if (ctx && ctx.state == 'suspended') ctx.resume();
 });
 
+// What the context says of its output now, as WebOutputTimes' fields.
+EM_JS(void, web_output_times, (double *out), {
+  var ctx = Module.velmorAudioContext;
+  var base = out >> 3;
+  HEAPF64.fill(0, base, base + 7);
+  if (!ctx) return;
+  var stamp = ctx.getOutputTimestamp ? ctx.getOutputTimestamp() : null;
+  if (stamp && typeof stamp.contextTime == 'number' && typeof stamp.performanceTime == 'number') {
+    HEAPF64[base] = 1;
+    HEAPF64[base + 1] = stamp.contextTime;
+    HEAPF64[base + 2] = stamp.performanceTime;
+  }
+  HEAPF64[base + 3] = performance.now();
+  HEAPF64[base + 4] = ctx.currentTime;
+  HEAPF64[base + 5] = ctx.outputLatency || 0;
+  HEAPF64[base + 6] = ctx.baseLatency || 0;
+});
+
+double HeardContextTime() {
+  double read[7];
+  web_output_times(read);
+  WebOutputTimes times{read[0] != 0, read[1], read[2], read[3], read[4], read[5], read[6]};
+  return WebHeardContextTime(times);
+}
+
+bool Live() { return sinkOpen && !WebVirtualTime(); }
+
 } // namespace
 
-// The node's request for its next buffer, at context time `now`: filled from
-// the player while the output runs; 0 while stopped, when the node plays
-// silence. Every request is counted, for the slots go on either way.
-extern "C" EMSCRIPTEN_KEEPALIVE int web_sink_pull(int frames, double now, double latency) {
-  heardClock.latency = latency;
-  uint64_t first = PlayerFramesRendered();
-  bool fill = running && frames == bufferFrames;
-  if (fill) PlayerRender(buffer.data(), frames);
-  WebAudioClockBuffer(&heardClock, first, fill ? frames : 0, now);
-  return fill ? 1 : 0;
+// A run the worklet rendered: `frames` frames from the player's frame
+// `player` on, rendered at context frame `context`, already in the report
+// buffers; `count` underruns the audio thread has seen so far.
+extern "C" EMSCRIPTEN_KEEPALIVE void web_sink_receive(double context, double player, int frames,
+                                                      double count) {
+  underruns = count;
+  if (frames <= 0 || frames > runFrames) return;
+  WebReceiveRun(&heardClock, {static_cast<uint64_t>(context), static_cast<uint64_t>(player), frames,
+                              runSamples.data(), runMarks.data()});
 }
 
-// For the page: requests for sound served after their slot began (the node
-// repeated old sound meanwhile), since the show began.
-extern "C" EMSCRIPTEN_KEEPALIVE double velmor_underruns() {
-  return static_cast<double>(heardClock.underruns);
-}
+extern "C" EMSCRIPTEN_KEEPALIVE void web_sink_underruns(double count) { underruns = count; }
 
-// For the page: how far the player's rendering runs ahead of what is heard,
+// For the page: output the audio thread had to play as silence while the
+// show played, since the show began.
+extern "C" EMSCRIPTEN_KEEPALIVE double velmor_underruns() { return underruns; }
+
+// For the page: how far what has been rendered runs ahead of what is heard,
 // in milliseconds.
 extern "C" EMSCRIPTEN_KEEPALIVE double velmor_audio_ahead_ms() {
-  if (!sinkOpen) return 0;
+  if (!Live()) return 0;
   uint64_t heard = SinkHeardFrame();
-  return static_cast<double>(PlayerFramesRendered() - heard) * 1000.0 / heardClock.rate;
+  return static_cast<double>(heardClock.received - heard) * 1000.0 / sinkRate;
 }
 
 // For the page: the module's order and row being heard now, order | row << 16.
 extern "C" EMSCRIPTEN_KEEPALIVE double velmor_heard_position() {
   return sinkOpen ? static_cast<double>(BASS_MusicGetOrderPosition(MusicHandle)) : -1.0;
+}
+
+// For the page: the audio clock's time of what is heard now, in seconds.
+extern "C" EMSCRIPTEN_KEEPALIVE double velmor_heard_time() {
+  return Live() ? HeardContextTime() : 0.0;
 }
 
 void WebSinkSetHeard(uint64_t frame) { stillHeard = frame; }
@@ -124,33 +183,53 @@ int SinkOpen(int rate) {
     sinkOpen = true;
     return 1;
   }
-  buffer.assign(static_cast<size_t>(bufferFrames) * 2, 0.0f);
-  if (!web_audio_open(rate, bufferFrames, buffer.data())) {
-    buffer.clear();
-    return 0;
-  }
-  heardClock = WebAudioClock{};
-  heardClock.rate = rate;
-  heardClock.bufferFrames = bufferFrames;
+  runSamples.assign(2 * runFrames, 0.0f);
+  runMarks.assign(runFrames / renderChunk, 0);
+  if (!web_audio_open(rate, runSamples.data(), runMarks.data(), runFrames)) return 0;
+  heardClock = WebHeardClock{};
+  sinkRate = rate;
   sinkOpen = true;
   return 1;
 }
 
 void SinkStart() {
-  if (!sinkOpen || WebVirtualTime() || running) return;
-  running = true;
+  if (!Live()) return;
+  web_audio_post("start", 0);
   web_audio_resume();
 }
 
-void SinkStop() { running = false; }
+void SinkStop() {
+  if (Live()) web_audio_post("stop", 0);
+}
 
-// The node is served only while the program has given the browser its turn,
-// never in the middle of a change to the player.
+// This program's player is never rendered while the show plays: nothing to
+// exclude.
 void SinkLock() {}
 void SinkUnlock() {}
 
 uint64_t SinkHeardFrame() {
   if (WebVirtualTime()) return stillHeard;
   if (!sinkOpen) return 0;
-  return WebAudioClockHeard(&heardClock, web_audio_now());
+  return WebHeardClockHeard(&heardClock, HeardContextTime() * sinkRate);
+}
+
+// The music calls are passed on to the worklet's player; the module goes
+// over as the bytes of the file the program just loaded.
+void SinkModuleInstalled(const char *path, int loopForever) {
+  if (!Live()) return;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in || bytes.empty()) {
+    std::fprintf(stderr, "velmor: no sound output: cannot read the music \"%s\" again\n", path);
+    return;
+  }
+  web_audio_post_module(bytes.data(), static_cast<int>(bytes.size()), loopForever);
+}
+
+void SinkRestarted() {
+  if (Live()) web_audio_post("restart", 0);
+}
+
+void SinkSliding(uint64_t frames) {
+  if (Live()) web_audio_post("slide", static_cast<double>(frames));
 }

@@ -29,6 +29,18 @@ EM_ASYNC_JS(void, web_await_animation_frame, (), {
     requestAnimationFrame(finish);
     setTimeout(finish, 100);
   });
+  // The audio thread's reports of what it rendered wait among the page's
+  // messages, which Chromium, busy with slow frames, served only every few
+  // frames (up to 0.8 s late); a message of our own is taken only after
+  // those queued before it, so each frame starts with what is known so far.
+  await new Promise(function(resolve) {
+    var channel = new MessageChannel();
+    channel.port1.onmessage = function() {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(0);
+  });
 });
 
 } // namespace

@@ -69,14 +69,14 @@ void Feed() {
   int next = 0;
   while (!sink.quitting.load()) {
     WaitForSingleObject(sink.blockDone, INFINITE);
-    int done = 0;
-    for (const WAVEHDR &header : sink.headers) done += (header.dwFlags & WHDR_DONE) != 0 ? 1 : 0;
-    if (done > 0 && !sink.quitting.load()) {
-      ++sink.wakes;
+    if (!sink.quitting.load()) ++sink.wakes;
+    // Counted before every block, not only on waking: a render held up by
+    // the player's lock drains the queue between two blocks of one wake.
+    while (!sink.quitting.load() && (sink.headers[next].dwFlags & WHDR_DONE) != 0) {
+      int done = 0;
+      for (const WAVEHDR &header : sink.headers) done += (header.dwFlags & WHDR_DONE) != 0 ? 1 : 0;
       sink.fewestQueued = std::min(sink.fewestQueued, blockCount - done);
       if (done == blockCount) ++sink.ranDry;
-    }
-    while (!sink.quitting.load() && (sink.headers[next].dwFlags & WHDR_DONE) != 0) {
       Fill(&sink.headers[next]);
       next = (next + 1) % blockCount;
     }
@@ -174,3 +174,8 @@ uint64_t SinkHeardFrame() {
     return sink.firstFrame;
   return sink.firstFrame + position.u.sample;
 }
+
+// The device pulls this program's own player.
+void SinkModuleInstalled(const char *, int) {}
+void SinkRestarted() {}
+void SinkSliding(uint64_t) {}

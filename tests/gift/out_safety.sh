@@ -164,10 +164,13 @@ whole() {
   [ "$parent" = out ] || fail "$name: left beside OUT: $(echo "$parent" | grep -vx out | paste -sd' ')"
 }
 declare -A number=([INT]=2 [HUP]=1 [TERM]=15 [KILL]=9)
+# A shell cannot catch a signal it was started ignoring (a run under nohup
+# ignores HUP, a background job INT), so the stand-in starts with each at
+# its default, as a gift made at a terminal does.
 stop() { # stop EXCHANGE STEP SIGNAL: places the new gift, stopped there
   local status=0
-  VELMOR_GIFT_EXCHANGE=$1 VELMOR_GIFT_INTERRUPT=$2:$3 place "$work/place/out" new \
-    2>"$work/log" || status=$?
+  VELMOR_GIFT_EXCHANGE=$1 VELMOR_GIFT_INTERRUPT=$2:$3 env --default-signal=INT,TERM,HUP \
+    bash "$work/place.sh" "$root" "$work/place/out" new 2>"$work/log" || status=$?
   [ "$status" = $((128 + number[$3])) ] ||
     fail "exchange=$1, SIG$3 at $2: status $status: $(cat "$work/log")"
   [ "$3" = KILL ] || grep -q "^gift: stopped by SIG$3" "$work/log" ||

@@ -31,7 +31,11 @@ start_x() {
   local size="$1"
   shift
   exec 3>"$WORK/display"
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp "$@" >"$WORK/xvfb.log" 2>&1 &
+  # -noreset: by default the server resets when its last client leaves, and a
+  # client connecting meanwhile is refused; the tests' short-lived probes
+  # (xprop, xdotool) leave while the window manager or the program is still
+  # connecting.
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset "$@" >"$WORK/xvfb.log" 2>&1 &
   PIDS+=($!)
   local deadline=$((SECONDS + WAIT_LONG))
   while [ $SECONDS -lt $deadline ]; do

@@ -56,7 +56,9 @@ state_of() {
 }
 
 
-# What a static host serves, all of it: at most 5 MB.
+# What a static host serves, all of it: at most 5 MB. The music's player is
+# there once, in the audio thread's module (1.3 MB, libopenmpt nearly all of
+# it), which the page's program calls too.
 bytes=$(find "$web" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
 echo "browser_check: $web holds $(find "$web" -type f | wc -l) files, $bytes bytes"
 [ "$bytes" -le 5000000 ] || fail "$web holds $bytes bytes, more than 5 MB"
@@ -126,4 +128,20 @@ serve "$work/no-module"
 state=$(state_of "http://127.0.0.1:$port/?at=7&fps=10" 60000)
 [ "$state" = error ] || fail "without the module ?at= should end \"error\", not \"$state\""
 echo "browser_check: without the module the still hook reports an error"
+
+# A file that is no module: refused by the music's player, which the page's
+# program reaches through the worklet's module; the page shows the line that
+# names the file and libopenmpt's reason.
+mkdir "$work/not-a-module"
+cp -r "$web"/. "$work/not-a-module/"
+head -c 4096 /dev/zero > "$work/not-a-module/torva_velmor2.it"
+serve "$work/not-a-module"
+dom=$(timeout 300 "${browser[@]}" --dump-dom --virtual-time-budget=60000 \
+  "http://127.0.0.1:$port/?at=7&fps=10" 2>/dev/null)
+state=$(sed -n 's/.*<body[^>]*data-state="\([a-z]*\)".*/\1/p' <<<"$dom" | head -n 1)
+[ "$state" = error ] || fail "with no module in its file ?at= should end \"error\", not \"$state\""
+refusal=$(grep -o 'velmor: cannot load the music "torva_velmor2.it": [^<]*' <<<"$dom" | head -n 1)
+[ -n "$refusal" ] && [ "${refusal#*\": }" != "" ] ||
+  fail "the refused module's line (naming the file and the reason) is not on the page"
+echo "browser_check: a file that is no module is refused: $refusal"
 echo "browser_check: all passed"

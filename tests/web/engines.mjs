@@ -19,6 +19,9 @@
 //   hide(), show()        the page hidden from view, then shown again
 //   problems()            console errors, page errors and failed loads
 //   close()
+//
+// The puppeteer-driven engines also hand back `puppeteer`, the browser itself,
+// for a case that needs more than the record gives.
 import { createRequire } from 'node:module';
 import { execFileSync, spawn } from 'node:child_process';
 import net from 'node:net';
@@ -74,6 +77,7 @@ async function launchPuppeteer(engine, options) {
     protocolTimeout: 600000 });
   return {
     engine,
+    puppeteer: browser,
     async open(url) {
       const page = await browser.newPage();
       const problems = [];

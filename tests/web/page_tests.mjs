@@ -142,8 +142,11 @@ test('a click starts the show: frames are drawn, and a card shows at 8 s', async
   const later = await frames(page);
   assert.ok(later > first, `no frames in 3 s (${first} -> ${later})`);
   assert.ok((await heard(page)).running, 'the AudioContext is not running');
+  const ahead = await page.evaluate('window.velmorAudioAheadMs()');
+  assert.ok(ahead > 0 && ahead < 1000, `audio rendered ${ahead} ms ahead`);
   const card = await cardSeen(page, 'card-8s', 8, 6);
-  console.log(`${engine}: frames in 3 s: ${later - first}; from 8 s against the bare ` +
+  console.log(`${engine}: frames in 3 s: ${later - first}; audio ahead ${ahead.toFixed(0)} ms; ` +
+    `from 8 s against the bare ` +
     `background: ${card.line}; underruns ${(await heard(page)).underruns}`);
   assert.ok(card.shown, `no card on the canvas from 8 s to 11 s (${card.line})`);
   await noProblems(page);
@@ -320,5 +323,78 @@ test('the still at 7 s is the capture tool\'s',
     console.log(`${engine}: the still at 7 s against the capture's: ${d.line}`);
     assert.ok(Math.max(...d.mean) <= 4, `mean difference over 4 levels: ${d.line}`);
     await noProblems(page);
+    await page.close();
+  });
+
+// Safari names the kind of sound a page plays; as "playback" it is heard with
+// the ringer switched to silent. The page names it as the show starts, so the
+// stand-in put in after loading is in time.
+test('where the page can name its kind of sound, the show plays as playback', async () => {
+  const page = await cover();
+  await page.evaluate(`(() => {
+    Object.defineProperty(navigator, 'audioSession',
+      { configurable: true, value: { type: 'auto' } });
+  })()`);
+  await playing(page);
+  assert.equal(await page.evaluate('navigator.audioSession.type'), 'playback');
+  await noProblems(page);
+  await page.close();
+});
+
+const escapeNote = 'Escape leaves full screen; press it again to end the show.';
+
+// Only Chromium has the Keyboard Lock API; the case needs the page's
+// scripts to see a watcher before they run, which puppeteer gives.
+test('in full screen Escape ends the show where the key can be locked; elsewhere the page ' +
+  'says the first Escape leaves full screen',
+  { skip: engine !== 'chromium' && 'only Chromium has the Keyboard Lock API' }, async () => {
+    const coverWith = async (setup) => {
+      const page = await browser.puppeteer.newPage();
+      const problems = [];
+      page.on('pageerror', (e) => problems.push(String(e)));
+      await page.evaluateOnNewDocument(setup);
+      await page.goto(`${server.origin}/`, { waitUntil: 'load' });
+      await page.waitForFunction(() => document.body.dataset.state === 'waiting',
+        { timeout: 60000 });
+      return { page, problems };
+    };
+    const locking = await coverWith(() => {
+      window.lockedKeys = [];
+      const lock = navigator.keyboard.lock.bind(navigator.keyboard);
+      navigator.keyboard.lock = (keys) => {
+        window.lockedKeys.push(keys);
+        return lock(keys);
+      };
+    });
+    let page = locking.page;
+    await page.mouse.click(512, 384);
+    await page.waitForFunction(() => document.body.dataset.state === 'playing',
+      { timeout: 60000 });
+    await page.click('#fullscreen');
+    await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+    await page.waitForFunction(() => window.lockedKeys.length > 0, { timeout: 5000 });
+    assert.deepEqual(await page.evaluate(() => window.lockedKeys), [['Escape']]);
+    assert.equal(await page.$eval('#note', (n) => n.textContent), '',
+      'a note although Escape is locked');
+    const pressed = Date.now();
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => document.body.dataset.state === 'ended', { timeout: 10000 });
+    assert.ok(Date.now() - pressed <= 1500, `ended ${Date.now() - pressed} ms after Escape`);
+    assert.deepEqual(locking.problems, []);
+    await page.close();
+
+    const plain = await coverWith(() => {
+      Object.defineProperty(Navigator.prototype, 'keyboard', { get: () => undefined });
+    });
+    page = plain.page;
+    await page.click('#fullscreen');
+    await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+    await page.waitForFunction((text) => document.getElementById('note').textContent === text,
+      { timeout: 5000 }, escapeNote);
+    // Leaving full screen takes the note away.
+    await page.evaluate(() => document.exitFullscreen());
+    await page.waitForFunction(() => document.getElementById('note').textContent === '',
+      { timeout: 5000 });
+    assert.deepEqual(plain.problems, []);
     await page.close();
   });
