@@ -100,7 +100,9 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 # Starts an X server of the given size; sets DISPLAY.
 start_display() {
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: a server resetting as its last client leaves refuses whoever
+  # connects meanwhile, and the probes here come and go while Wine connects.
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset >/dev/null 2>&1 &
   pids+=($!)
   exec 3>&-
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
