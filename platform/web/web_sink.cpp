@@ -123,7 +123,7 @@ EM_JS(void, web_output_times, (double *out), {
   var base = out >> 3;
   HEAPF64.fill(0, base, base + 7);
   if (!ctx) return;
-  if (Module.velmorAskOutput == = undefined)
+  if (!('velmorAskOutput' in Module))
     Module.velmorAskOutput = navigator.userAgent.indexOf('Firefox/') < 0;
   var ask = Module.velmorAskOutput;
   var stamp = ask && ctx.getOutputTimestamp ? ctx.getOutputTimestamp() : null;
