@@ -173,10 +173,17 @@ test('the order and row heard advance with the audio clock', async () => {
     const s = await heard(page);
     assert.ok(s.running, 'the AudioContext is not running');
     assert.ok(s.position >= 0, 'nothing is heard');
+    // Until the module has reached the audio thread and begun (in WebKit up to
+    // 1.7 s of the clock) the first row is what is heard while the clock runs.
+    if (s.position === 0) {
+      await sleep(100);
+      continue;
+    }
     if (stretch.length && s.underruns !== stretch[0].underruns) stretch = [];
     if (stretch.length) {
       const last = stretch[stretch.length - 1];
-      assert.ok(seconds(s.position) >= seconds(last.position) && s.time >= last.time,
+      // WebKit gives the same moment now to ten digits, now to nine.
+      assert.ok(seconds(s.position) >= seconds(last.position) && s.time >= last.time - 1e-6,
         `the heard row went back: ${JSON.stringify(last)} -> ${JSON.stringify(s)}`);
     }
     stretch.push(s);
@@ -187,7 +194,8 @@ test('the order and row heard advance with the audio clock', async () => {
       span = clean[clean.length - 1].time - clean[0].time;
       longest = Math.max(longest, span);
       assert.ok(spread <= allowed, `the heard row drifts ${(spread * 1000).toFixed(0)} ms from ` +
-        `the clock in ${span.toFixed(2)} s without an underrun`);
+        `the clock in ${span.toFixed(2)} s without an underrun (clock ` +
+        `${clean[0].time.toFixed(2)} to ${s.time.toFixed(2)} s)`);
       if (span >= 3) break;
     }
     await sleep(100);
