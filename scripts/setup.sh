@@ -13,6 +13,10 @@ run_pkgs=(ffmpeg)
 # drive; dpkg-dev and the archive keyring let scripts/third-party.sh fetch
 # Debian's sources of the libraries it compiles.
 web_pkgs=(emscripten nodejs chromium dpkg-dev debian-archive-keyring)
+# The page's checks in the two engines that need a window: Firefox ESR, and
+# WebKitGTK's MiniBrowser with the WebDriver that starts it, under Xvfb,
+# playing into a PulseAudio null sink of the check's own.
+browser_pkgs=(chromium firefox-esr webkit2gtk-driver xvfb pulseaudio)
 # The Windows build: MinGW-w64's posix-threads GCC and its binutils, with what
 # scripts/third-party.sh needs beside them (cmake and make are build packages);
 # Wine (64-bit only) and Xvfb run the program in the tests, xdotool answers
@@ -21,8 +25,8 @@ web_pkgs=(emscripten nodejs chromium dpkg-dev debian-archive-keyring)
 windows_pkgs=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev debian-archive-keyring
   wine wine64 xvfb xdotool pulseaudio zip)
 
-# --tests adds what the tests use, --web what the browser build uses, --windows
-# what the Windows build uses; the capture tool (used where there is no
+# --tests adds what the tests use, --web what the browser build uses,
+# --browsers the engines its checks open, --windows what the Windows build uses; the capture tool (used where there is no
 # display, and by the tests) needs ffmpeg.
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 for option in "$@"; do
@@ -34,8 +38,10 @@ for option in "$@"; do
       want+=("${web_pkgs[@]}")
       command -v npm >/dev/null || want+=(npm)
       ;;
+    --browsers) want+=("${browser_pkgs[@]}") ;;
     --windows) want+=("${windows_pkgs[@]}") ;;
-    *) echo "setup: unknown option $option (known: --tests, --web, --windows)" >&2; exit 2 ;;
+    *) echo "setup: unknown option $option (known: --tests, --web, --browsers, --windows)" >&2
+       exit 2 ;;
   esac
 done
 

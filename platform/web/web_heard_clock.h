@@ -43,7 +43,7 @@ struct WebOutputTimes {
   double stampPerformance; // its performanceTime, milliseconds
   double performanceNow;   // performance.now() when read, milliseconds
   double currentTime;      // the context's currentTime, seconds
-  double outputLatency;    // seconds, 0 where the browser has none
+  double outputLatency;    // seconds; read only where there is no timestamp, else 0
   double baseLatency;
 };
 

@@ -70,9 +70,13 @@ EM_BOOL OnKey(int eventType, const EmscriptenKeyboardEvent *event, void *) {
   return KeepFromBrowser(key.vk) ? EM_TRUE : EM_FALSE;
 }
 
-EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent *event, void *) {
+void QueueVisibility(bool hidden) {
   LPARAM size = MAKELPARAM(static_cast<WORD>(screenWidth), static_cast<WORD>(screenHeight));
-  Queue(WM_SIZE, event->hidden ? SIZE_MINIMIZED : SIZE_RESTORED, size);
+  Queue(WM_SIZE, hidden ? SIZE_MINIMIZED : SIZE_RESTORED, size);
+}
+
+EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent *event, void *) {
+  QueueVisibility(event->hidden != 0);
   return EM_FALSE;
 }
 
@@ -110,6 +114,11 @@ int BackendCreateWindow(PlatformWindow *window, LPCSTR, int, int) {
   if (!displayOpen || currentWindow != nullptr) return 0;
   currentWindow = window;
   pending.clear();
+  // The browser tells of hiding only as it happens: a page hidden while the
+  // program was still starting would otherwise draw on unseen (seen in WebKit).
+  EmscriptenVisibilityChangeEvent status;
+  if (emscripten_get_visibility_status(&status) == EMSCRIPTEN_RESULT_SUCCESS && status.hidden)
+    QueueVisibility(true);
   return 1;
 }
 

@@ -97,20 +97,7 @@ export HOME=$work/home WINEPREFIX=$work/prefix XDG_RUNTIME_DIR=$work/run WINEDEB
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 
-# Starts an X server of the given size; sets DISPLAY.
-start_display() {
-  exec 3>"$work/display"
-  # -noreset: a server resetting as its last client leaves refuses whoever
-  # connects meanwhile, and the probes here come and go while Wine connects.
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset >/dev/null 2>&1 &
-  pids+=($!)
-  exec 3>&-
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-  [ -s "$work/display" ] || fail "Xvfb did not start"
-  export DISPLAY=":$(cat "$work/display")"
-  : >"$work/display"
-}
-
+source "$here/../private_servers.sh"
 start_display 800x600x24
 # A fresh prefix; without a window manager every DestroyWindow would wait 2 s
 # for one unless Wine manages its windows itself.
@@ -118,14 +105,7 @@ timeout 120 wine wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a 
 timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
   >/dev/null 2>&1 || fail "cannot set the X11 driver's Managed key"
 
-# A sound device that plays in real time and is heard by no one.
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=stderr \
-  --load="module-native-protocol-unix socket=$work/pulse.sock auth-anonymous=1" \
-  --load="module-null-sink" 2>"$work/pulse.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -S "$work/pulse.sock" ] && break; sleep 0.05; done
-[ -S "$work/pulse.sock" ] || fail "PulseAudio did not start: $(tail -1 "$work/pulse.log")"
-sound="unix:$work/pulse.sock"
+start_sound
 
 # Runs the intro in `folder` in the background; sets `app` and `started`.
 # Wine's msgbox trace writes the text of every box the program shows. Run

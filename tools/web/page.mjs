@@ -1,5 +1,6 @@
-// The intro's page served from a build folder and opened in headless Chromium
-// through puppeteer-core, as the page tests and the page photos use it.
+// The intro's page served from a build folder (for the page tests and the page
+// photos) and opened in headless Chromium through puppeteer-core (for the
+// photos; the page tests drive each engine through tests/web/engines.mjs).
 // puppeteer-core comes from PUPPETEER_DIR (tools/web/puppeteer.sh sets it).
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
@@ -53,14 +54,6 @@ export async function cover(browser, origin) {
   await page.goto(`${origin}/`, { waitUntil: 'load' });
   await waitForState(page, 'waiting', 60);
   return { page, problems };
-}
-
-// The cover clicked, as a viewer starts the show.
-export async function playing(browser, origin) {
-  const opened = await cover(browser, origin);
-  await opened.page.mouse.click(512, 384);
-  await waitForState(opened.page, 'playing', 60);
-  return opened;
 }
 
 export async function waitForState(page, state, seconds) {
