@@ -1,6 +1,20 @@
 # An X server and a sound server of a check's own, so that nothing of the
-# user's display or sound is touched. Sourced by scripts that set `work` (a
-# temporary folder), `pids` (ended on exit) and a `fail` function.
+# user's display or sound is touched. Sourced by scripts that define a `fail`
+# function and either call `private_work` or set `work` (a temporary folder)
+# and `pids` (ended on exit) themselves.
+
+# A temporary folder `work` and a list `pids` of what was started, both gone
+# on exit.
+private_work() {
+  work=$(mktemp -d)
+  pids=()
+  trap private_cleanup EXIT
+}
+private_cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
 
 # Starts an X server of the given size (WIDTHxHEIGHTxDEPTH); sets DISPLAY.
 # -displayfd picks a free display number. -noreset: a server resetting as its

@@ -37,14 +37,8 @@ for program in "$capture" "$module"; do
   [ -x "$program" ] || fail "$program not found: build it first"
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$root/tests/private_servers.sh"
+private_work
 
 "$capture" --fps 10 --still 0.5 "$work/bare.png" >"$work/capture.log" 2>&1 ||
   fail "velmor-capture --fps 10 --still 0.5: $(tail -1 "$work/capture.log")"
@@ -64,7 +58,6 @@ if [ "$engine" != chromium ]; then
   export HOME=$work/home XDG_RUNTIME_DIR=$work/run
   mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
-  source "$root/tests/private_servers.sh"
   start_display 1280x1024x24
   start_sound
   export PULSE_SERVER=$sound

@@ -24,14 +24,8 @@ for tool in node python3 pulseaudio parec Xvfb; do
 done
 [ -x "$build/velmor-capture" ] || fail "$build/velmor-capture not found: build it first"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$root/tests/private_servers.sh"
+private_work
 
 "$build/velmor-capture" --fps 1 -o "$work/music/" >"$work/capture.log" 2>&1 ||
   fail "velmor-capture --fps 1: $(tail -1 "$work/capture.log")"
@@ -40,7 +34,6 @@ export VELMOR_CACHE=${VELMOR_CACHE:-$HOME/.cache/velmor}
 export HOME=$work/home XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/heard"
 chmod 700 "$XDG_RUNTIME_DIR"
-source "$root/tests/private_servers.sh"
 [ "$engine" = chromium ] || start_display 1280x1024x24
 start_sound
 export PULSE_SERVER=$sound
