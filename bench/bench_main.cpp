@@ -232,8 +232,9 @@ int main(int argc, char **argv) {
   if (ParseArguments(argc, argv, &options) != 0) return 2;
   if (options.loopFps > 0) return RunRenderLoop(options.loopFps, options.loopSeconds);
   // A failed run must never leave an earlier run's figures looking current.
-  // The page's sound is measured in the browser by another tool
-  // (tools/web/sound_figures.mjs): its section of the page is kept as it is.
+  // The page is measured in the browser by other tools
+  // (tools/web/sound_figures.mjs, tools/web/engine_figures.sh): their
+  // sections, from the page's sound to the end, are kept as they are.
   std::string kept = options.markdown.empty() ? "" : KeptSection(options.markdown);
   if (!options.json.empty()) std::remove(options.json.c_str());
   if (!options.markdown.empty()) std::remove(options.markdown.c_str());
