@@ -144,6 +144,7 @@
       velmorWorklet: player && player.wasm ? player : null,
       velmorWorkletProblem: player ? player.problem : null,
       velmorMessage: (caption, text) => showMessage(caption + ': ' + text),
+      velmorTakeEarlyEscape: takeEarlyEscape,
       print: (line) => console.log(line),
       printErr: (line) => {
         // The GL emulation announces itself on standard error at every start;
@@ -171,10 +172,25 @@
     setState('error');
   }
 
+  // The program hears keys once its window is open, a moment after the
+  // click; an Escape pressed before that still ends the show.
+  let programListens = false;
+  let earlyEscape = false;
+  function takeEarlyEscape() {
+    programListens = true;
+    const pressed = earlyEscape;
+    earlyEscape = false;
+    return pressed;
+  }
+
   async function play() {
     if (body.dataset.state !== 'waiting' && body.dataset.state !== 'ended' &&
         body.dataset.state !== 'error')
       return;
+    programListens = false;
+    earlyEscape = false;
+    // The measurements speak of this showing from its click on.
+    current = null;
     message.textContent = '';
     // A phone plays a page's sound of type playback even with its ringer set
     // to silent, as it plays a music player's; the type must be set before
@@ -286,6 +302,8 @@
       toggleFullScreen();
     else if ((e.code === 'Enter' || e.code === 'Space') && body.dataset.state === 'waiting')
       play();
+    else if (e.code === 'Escape' && body.dataset.state === 'playing' && !programListens)
+      earlyEscape = true;
   });
   cover.addEventListener('click', play);
   document.getElementById('again').addEventListener('click', play);

@@ -38,6 +38,11 @@ EM_JS(void, web_wake, (), {
   if (wake) wake();
 });
 
+// Whether the viewer pressed Escape between the page's click and this
+// window: the page keeps it, as nothing here was listening yet.
+EM_JS(int, web_take_early_escape, (),
+      { return Module.velmorTakeEarlyEscape && Module.velmorTakeEarlyEscape() ? 1 : 0; });
+
 EM_JS(void, web_set_cursor_hidden, (int hidden), {
   if (Module.canvas) Module.canvas.style.cursor = hidden ? "none" : "";
 });
@@ -119,6 +124,12 @@ int BackendCreateWindow(PlatformWindow *window, LPCSTR, int, int) {
   EmscriptenVisibilityChangeEvent status;
   if (emscripten_get_visibility_status(&status) == EMSCRIPTEN_RESULT_SUCCESS && status.hidden)
     QueueVisibility(true);
+  if (web_take_early_escape()) {
+    for (bool down : {true, false}) {
+      WebKeyMessage key = WebTranslateKey("Escape", down, false, false);
+      Queue(key.message, key.vk, key.lParam);
+    }
+  }
   return 1;
 }
 
