@@ -74,10 +74,11 @@ set(VELMOR_ROOM_SOURCES_module tools/module/it_format.cpp tools/module/synth.cpp
 set(VELMOR_ROOM_SOURCES_fit tools/module/fit.cpp)
 set(VELMOR_ROOM_SOURCES_bench bench/report.cpp bench/children.cpp)
 set(VELMOR_ROOM_SOURCES_bench_alloc bench/alloc_counter.cpp)
-set(VELMOR_ROOM_SOURCES_core platform/core/core.cpp platform/core/resources.cpp)
+set(VELMOR_ROOM_SOURCES_core
+  platform/core/core.cpp platform/core/keys.cpp platform/core/resources.cpp)
 set(VELMOR_ROOM_SOURCES_sdl
-  platform/sdl/sdl_window.cpp platform/sdl/sdl_gl.cpp platform/sdl/sdl_time.cpp
-  platform/sdl/sdl_sink.cpp)
+  platform/sdl/sdl_window.cpp platform/sdl/sdl_keys.cpp platform/sdl/sdl_gl.cpp
+  platform/sdl/sdl_time.cpp platform/sdl/sdl_sink.cpp)
 set(VELMOR_ROOM_SOURCES_offscreen
   platform/offscreen/offscreen_platform.cpp platform/offscreen/offscreen_sink.cpp)
 set(VELMOR_ROOM_SOURCES_fake platform/fake/fake_platform.cpp)
