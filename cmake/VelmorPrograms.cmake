@@ -18,7 +18,8 @@
 # A back end is one folder under platform/ with the platform calls and the
 # sound sink that goes with them, over the shared core (platform/core):
 #   sdl        the live one: SDL2 window, GL context, events, audio device
-#   offscreen  the capture one: EGL framebuffer, virtual clock, audio in step
+#   offscreen  the one without a display, which the capture tool and the
+#              benchmark run on: EGL framebuffer, virtual clock, audio in step
 #   fake       the test double: records calls, fails on request
 #   web        the browser one (Emscripten): a canvas, WebGL through the
 #              legacy GL emulation, Web Audio, the page's clock
