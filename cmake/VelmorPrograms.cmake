@@ -4,7 +4,8 @@
 #   shell      app/: entry loops, window, clock
 #   scene      scene/: InitScene, SceneFrame, the cards and the timeline
 #   assets     assets/: the embedded-resource lookup and the picture loaders
-#   music      music/: the music calls over the player core
+#   music      music/music.cpp: the music calls over the player core
+#   player     music/player_core.cpp: the player core alone, with its FFT
 #   records    music/music_records.cpp alone: the music records the scene
 #              reads, for tests that stand in for the music calls
 #   artwork    tools/artwork/: the generator of our pictures, without its main, and
@@ -17,7 +18,8 @@
 # A back end is one folder under platform/ with the platform calls and the
 # sound sink that goes with them, over the shared core (platform/core):
 #   sdl        the live one: SDL2 window, GL context, events, audio device
-#   offscreen  the capture one: EGL framebuffer, virtual clock, audio in step
+#   offscreen  the one without a display, which the capture tool and the
+#              benchmark run on: EGL framebuffer, virtual clock, audio in step
 #   fake       the test double: records calls, fails on request
 #   web        the browser one (Emscripten): a canvas, WebGL through the
 #              legacy GL emulation, Web Audio, the page's clock
@@ -64,7 +66,8 @@ set(VELMOR_ROOM_SOURCES_shell app/main.cpp app/window.cpp app/clock.cpp)
 set(VELMOR_ROOM_SOURCES_scene
   scene/scene_init.cpp scene/sprites.cpp scene/timeline.cpp scene/composition.cpp)
 set(VELMOR_ROOM_SOURCES_assets assets/resources.cpp assets/jpeg_texture.cpp assets/tga_texture.cpp)
-set(VELMOR_ROOM_SOURCES_music music/music.cpp music/player_core.cpp music/real_fft.cpp)
+set(VELMOR_ROOM_SOURCES_music music/music.cpp)
+set(VELMOR_ROOM_SOURCES_player music/player_core.cpp music/real_fft.cpp)
 set(VELMOR_ROOM_SOURCES_records music/music_records.cpp)
 set(VELMOR_ROOM_SOURCES_artwork
   tools/artwork/common.cpp tools/artwork/encode.cpp tools/artwork/text.cpp tools/artwork/scenes.cpp
@@ -74,10 +77,11 @@ set(VELMOR_ROOM_SOURCES_module tools/module/it_format.cpp tools/module/synth.cpp
 set(VELMOR_ROOM_SOURCES_fit tools/module/fit.cpp)
 set(VELMOR_ROOM_SOURCES_bench bench/report.cpp bench/children.cpp)
 set(VELMOR_ROOM_SOURCES_bench_alloc bench/alloc_counter.cpp)
-set(VELMOR_ROOM_SOURCES_core platform/core/core.cpp platform/core/resources.cpp)
+set(VELMOR_ROOM_SOURCES_core
+  platform/core/core.cpp platform/core/keys.cpp platform/core/resources.cpp)
 set(VELMOR_ROOM_SOURCES_sdl
-  platform/sdl/sdl_window.cpp platform/sdl/sdl_gl.cpp platform/sdl/sdl_time.cpp
-  platform/sdl/sdl_sink.cpp)
+  platform/sdl/sdl_window.cpp platform/sdl/sdl_keys.cpp platform/sdl/sdl_gl.cpp
+  platform/sdl/sdl_time.cpp platform/sdl/sdl_sink.cpp)
 set(VELMOR_ROOM_SOURCES_offscreen
   platform/offscreen/offscreen_platform.cpp platform/offscreen/offscreen_sink.cpp)
 set(VELMOR_ROOM_SOURCES_fake platform/fake/fake_platform.cpp)
@@ -122,11 +126,12 @@ set(VELMOR_WEB_GL_WRAPS
 set(VELMOR_WIN32_LINK_OPTIONS -static -s -mwindows -Wl,--undefined=WinMain)
 
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
-set(VELMOR_ROOM_NEEDS_music records)
-set(VELMOR_ROOM_NEEDS_fit module)
+set(VELMOR_ROOM_NEEDS_music records player)
+set(VELMOR_ROOM_NEEDS_fit module player)
 set(VELMOR_ROOM_PACKAGES_assets libjpeg)
 set(VELMOR_ROOM_PACKAGES_artwork libjpeg freetype2 libpng)
 set(VELMOR_ROOM_PACKAGES_music libopenmpt)
+set(VELMOR_ROOM_PACKAGES_player libopenmpt)
 set(VELMOR_ROOM_PACKAGES_fit libopenmpt)
 set(VELMOR_ROOM_PACKAGES_sdl sdl2 x11)
 set(VELMOR_ROOM_PACKAGES_offscreen egl)

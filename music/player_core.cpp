@@ -121,17 +121,23 @@ openmpt_module *PlayerOpenModule(const char *path, int loopForever) {
 
 openmpt_module *PlayerOpenModuleBytes(const void *bytes, size_t size, const char *name,
                                       int loopForever) {
+  std::string why;
+  openmpt_module *module = PlayerLoadModule(bytes, size, loopForever, &why);
+  if (module == nullptr)
+    std::fprintf(stderr, "velmor: cannot load the music \"%s\": %s\n", name,
+                 why.empty() ? "not a module libopenmpt can play" : why.c_str());
+  return module;
+}
+
+openmpt_module *PlayerLoadModule(const void *bytes, size_t size, int loopForever,
+                                 std::string *why) {
   int error = 0;
   const char *message = nullptr;
   openmpt_module *module = openmpt_module_create_from_memory2(
       bytes, size, IgnoreLibraryLog, nullptr, nullptr, nullptr, &error, &message, nullptr);
-  if (module == nullptr) {
-    std::fprintf(stderr, "velmor: cannot load the music \"%s\": %s\n", name,
-                 message != nullptr && *message ? message : "not a module libopenmpt can play");
-    openmpt_free_string(message);
-    return nullptr;
-  }
+  *why = module == nullptr && message != nullptr ? message : "";
   openmpt_free_string(message);
+  if (module == nullptr) return nullptr;
   openmpt_module_set_repeat_count(module, loopForever ? -1 : 0);
   return module;
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct openmpt_module;
 
@@ -32,6 +33,9 @@ openmpt_module *PlayerOpenModule(const char *path, int loopForever);
 // the line. The bytes may be freed once it returns.
 openmpt_module *PlayerOpenModuleBytes(const void *bytes, size_t size, const char *name,
                                       int loopForever);
+// The same without the line: why libopenmpt refused the bytes goes into
+// `why` (empty when it gave no reason), for a caller that words it itself.
+openmpt_module *PlayerLoadModule(const void *bytes, size_t size, int loopForever, std::string *why);
 void PlayerCloseModule(openmpt_module *module);
 
 // Under the sink's lock: makes `module` the one that plays (not yet started).

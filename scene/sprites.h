@@ -29,8 +29,10 @@ struct Sprite {
 
 // Slots 0..39 are the cards. Slots 40..99 are never made active: the drawing
 // pass reads slot 40 once the end is armed and skips it, and no pass draws the
-// rest. The table keeps its 100 records as designed; zeroed, they cost a few
-// kilobytes.
+// rest. The table keeps 100 records, not the 41 the passes reach: the spare
+// ones are a margin that the sprite tests hold at zero, so a write past the
+// cards shows there rather than in whatever lies beyond the table. Zeroed,
+// they cost a few kilobytes.
 constexpr int spriteCount = 100;
 constexpr int cardCount = 40;
 

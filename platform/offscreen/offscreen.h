@@ -1,4 +1,4 @@
-// Controls of the capture back end: no display, an OpenGL context drawing
+// Controls of the offscreen back end: no display, an OpenGL context drawing
 // into an 800x600 offscreen buffer, and a virtual clock that moves only when
 // the capture tool moves it (a frame) or when the program sleeps.
 #pragma once

@@ -1,4 +1,4 @@
-// The capture back end: windows are records only, the GL context draws into a
+// The offscreen back end: windows are records only, the GL context draws into a
 // framebuffer object on a surfaceless EGL display (Mesa's software renderer
 // here, a GPU's driver where there is one), message boxes go to standard
 // error, and time is virtual: Sleep moves the clock instead of blocking.

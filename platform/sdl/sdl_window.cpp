@@ -6,7 +6,6 @@
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -18,7 +17,9 @@
 #include <unistd.h>
 
 #include "platform/core/backend.h"
+#include "platform/core/keys.h"
 #include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/sdl_keys.h"
 
 namespace {
 
@@ -87,59 +88,11 @@ void RemoveSignals() {
   signalPipe[0] = signalPipe[1] = -1;
 }
 
-// Windows virtual-key codes by SDL scancode; 0 = no key message.
-constexpr std::array<BYTE, SDL_NUM_SCANCODES> BuildKeyTable() {
-  std::array<BYTE, SDL_NUM_SCANCODES> t{};
-  for (int i = 0; i < 26; ++i) t[SDL_SCANCODE_A + i] = static_cast<BYTE>('A' + i);
-  for (int i = 0; i < 9; ++i) t[SDL_SCANCODE_1 + i] = static_cast<BYTE>('1' + i);
-  t[SDL_SCANCODE_0] = '0';
-  for (int i = 0; i < 12; ++i) t[SDL_SCANCODE_F1 + i] = static_cast<BYTE>(VK_F1 + i);
-  for (int i = 0; i < 9; ++i) t[SDL_SCANCODE_KP_1 + i] = static_cast<BYTE>(VK_NUMPAD0 + 1 + i);
-  t[SDL_SCANCODE_KP_0] = VK_NUMPAD0;
-  t[SDL_SCANCODE_RETURN] = VK_RETURN;
-  t[SDL_SCANCODE_KP_ENTER] = VK_RETURN;
-  t[SDL_SCANCODE_ESCAPE] = VK_ESCAPE;
-  t[SDL_SCANCODE_BACKSPACE] = VK_BACK;
-  t[SDL_SCANCODE_TAB] = VK_TAB;
-  t[SDL_SCANCODE_SPACE] = VK_SPACE;
-  t[SDL_SCANCODE_LSHIFT] = t[SDL_SCANCODE_RSHIFT] = VK_SHIFT;
-  t[SDL_SCANCODE_LCTRL] = t[SDL_SCANCODE_RCTRL] = VK_CONTROL;
-  t[SDL_SCANCODE_LALT] = t[SDL_SCANCODE_RALT] = VK_MENU;
-  t[SDL_SCANCODE_PAUSE] = VK_PAUSE;
-  t[SDL_SCANCODE_CAPSLOCK] = VK_CAPITAL;
-  t[SDL_SCANCODE_PAGEUP] = VK_PRIOR;
-  t[SDL_SCANCODE_PAGEDOWN] = VK_NEXT;
-  t[SDL_SCANCODE_END] = VK_END;
-  t[SDL_SCANCODE_HOME] = VK_HOME;
-  t[SDL_SCANCODE_LEFT] = VK_LEFT;
-  t[SDL_SCANCODE_UP] = VK_UP;
-  t[SDL_SCANCODE_RIGHT] = VK_RIGHT;
-  t[SDL_SCANCODE_DOWN] = VK_DOWN;
-  t[SDL_SCANCODE_INSERT] = VK_INSERT;
-  t[SDL_SCANCODE_DELETE] = VK_DELETE;
-  t[SDL_SCANCODE_KP_MULTIPLY] = VK_MULTIPLY;
-  t[SDL_SCANCODE_KP_PLUS] = VK_ADD;
-  t[SDL_SCANCODE_KP_MINUS] = VK_SUBTRACT;
-  t[SDL_SCANCODE_KP_PERIOD] = VK_DECIMAL;
-  t[SDL_SCANCODE_KP_DIVIDE] = VK_DIVIDE;
-  return t;
-}
-constexpr auto virtualKeys = BuildKeyTable();
-
 void PostKey(PlatformWindow *window, const SDL_KeyboardEvent &key) {
-  WPARAM vk = virtualKeys[key.keysym.scancode];
-  if (vk == 0) return;
-  bool down = key.type == SDL_KEYDOWN;
-  bool alt = (key.keysym.mod & KMOD_ALT) != 0;
-  // Keys with Alt (and F10) are system keys, kept for the desktop's own
-  // shortcuts (Alt+F4 closes): they never reach the program's key table.
-  bool system = alt || vk == VK_MENU || vk == VK_F10;
-  LPARAM lParam = 1 | (static_cast<LPARAM>(key.keysym.scancode & 0xFF) << 16);
-  if (alt) lParam |= LPARAM{1} << 29;
-  if (!down || key.repeat) lParam |= LPARAM{1} << 30;
-  if (!down) lParam |= LPARAM{1} << 31;
-  UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-  PostMessageA(PlatformHandleOf(window), message, vk, lParam);
+  KeyMessage m = PlatformKeyMessage(SdlVirtualKey(key.keysym.scancode), key.type == SDL_KEYDOWN,
+                                    (key.keysym.mod & KMOD_ALT) != 0, key.repeat != 0,
+                                    static_cast<unsigned>(key.keysym.scancode));
+  if (m.message != 0) PostMessageA(PlatformHandleOf(window), m.message, m.vk, m.lParam);
 }
 
 void PostWindowEvent(PlatformWindow *window, const SDL_WindowEvent &we) {

@@ -74,15 +74,3 @@ WPARAM WebVirtualKey(const char *code) {
     if (std::strcmp(code, k.code) == 0) return k.vk;
   return 0;
 }
-
-WebKeyMessage WebTranslateKey(const char *code, bool down, bool alt, bool repeat) {
-  WPARAM vk = WebVirtualKey(code);
-  if (vk == 0) return {0, 0, 0};
-  bool system = alt || vk == VK_MENU || vk == VK_F10;
-  LPARAM lParam = 1;
-  if (alt) lParam |= LPARAM{1} << 29;
-  if (!down || repeat) lParam |= LPARAM{1} << 30;
-  if (!down) lParam |= LPARAM{1} << 31;
-  UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-  return {message, vk, lParam};
-}

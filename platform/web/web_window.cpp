@@ -11,6 +11,7 @@
 
 #include "app/show.h"
 #include "platform/core/backend.h"
+#include "platform/core/keys.h"
 #include "platform/web/web_backend.h"
 #include "platform/web/web_keys.h"
 
@@ -69,7 +70,8 @@ bool KeepFromBrowser(WPARAM vk) {
 
 EM_BOOL OnKey(int eventType, const EmscriptenKeyboardEvent *event, void *) {
   bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
-  WebKeyMessage key = WebTranslateKey(event->code, down, event->altKey != 0, event->repeat != 0);
+  KeyMessage key = PlatformKeyMessage(WebVirtualKey(event->code), down, event->altKey != 0,
+                                      event->repeat != 0, 0);
   if (key.message == 0) return EM_FALSE;
   Queue(key.message, key.vk, key.lParam);
   return KeepFromBrowser(key.vk) ? EM_TRUE : EM_FALSE;

@@ -117,7 +117,7 @@ taken "the default OUT" make -s gift WORDS="$words"
 mkdir "$work/empty"
 taken "an empty folder" gift "$work/empty"
 mkdir "$work/previous"
-echo "made by the kit" >"$work/previous/.velmor-gift"
+echo "made by make gift" >"$work/previous/.velmor-gift"
 echo "an old show" >"$work/previous/velmor"
 taken "a previous gift" gift "$work/previous"
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
@@ -264,6 +265,26 @@ TEST(PlayerCore, MissingOrDamagedModuleIsRefusedWithTheFileNamed) {
   err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find(damaged), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+}
+
+TEST(PlayerCore, LoadingForACallerThatWordsItsOwnRefusalWritesNoLine) {
+  const std::string text = "velmor\n";
+  std::string why = "left from before";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(PlayerLoadModule(text.data(), text.size(), 1, &why), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(why, "error loading file") << "libopenmpt's own words";
+
+  std::ifstream in(VELMOR_MODULE, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>()};
+  for (int loop : {0, 1}) {
+    openmpt_module *module = PlayerLoadModule(bytes.data(), bytes.size(), loop, &why);
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(why, "");
+    EXPECT_EQ(openmpt_module_get_repeat_count(module), loop ? -1 : 0);
+    PlayerCloseModule(module);
+  }
 }
 
 // ---- A module whose order list opens with a skip marker -------------------

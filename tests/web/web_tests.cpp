@@ -1,4 +1,4 @@
-// The parts of the browser back end that need no browser: the key table, the
+// The parts of the browser back end that need no browser: its key table, the
 // arithmetic that says which frame the audio worklet rendered is being heard,
 // its reports written into the ring, and the batches that immediate mode is
 // drawn in.
@@ -43,36 +43,6 @@ TEST(WebKeys, CodesWithoutAVirtualKeyGiveNone) {
                            "Fn", "Numpad", "NumpadX", "MetaLeft", "IntlBackslash"})
     EXPECT_EQ(WebVirtualKey(code), 0u) << code;
   EXPECT_EQ(WebVirtualKey(nullptr), 0u);
-}
-
-TEST(WebKeys, KeysBecomeKeyMessagesWithTheDesktopsFlags) {
-  WebKeyMessage down = WebTranslateKey("Escape", true, false, false);
-  EXPECT_EQ(down.message, WM_KEYDOWN);
-  EXPECT_EQ(down.vk, VK_ESCAPE);
-  EXPECT_EQ(down.lParam & (LPARAM{1} << 30), 0);
-
-  WebKeyMessage repeat = WebTranslateKey("Escape", true, false, true);
-  EXPECT_EQ(repeat.message, WM_KEYDOWN);
-  EXPECT_NE(repeat.lParam & (LPARAM{1} << 30), 0);
-
-  WebKeyMessage up = WebTranslateKey("Escape", false, false, false);
-  EXPECT_EQ(up.message, WM_KEYUP);
-  EXPECT_NE(up.lParam & (LPARAM{1} << 30), 0);
-  EXPECT_NE(up.lParam & (LPARAM{1} << 31), 0);
-
-  EXPECT_EQ(WebTranslateKey("Unidentified", true, false, false).message, 0u);
-}
-
-TEST(WebKeys, AltAndF10AreSystemKeysSoAltF4Closes) {
-  WebKeyMessage altF4 = WebTranslateKey("F4", true, true, false);
-  EXPECT_EQ(altF4.message, WM_SYSKEYDOWN);
-  EXPECT_EQ(altF4.vk, VK_F4);
-  // The context bit that DefWindowProcA reads to turn Alt+F4 into a close.
-  EXPECT_NE(altF4.lParam & (LPARAM{1} << 29), 0);
-  EXPECT_EQ(WebTranslateKey("AltLeft", true, true, false).message, WM_SYSKEYDOWN);
-  EXPECT_EQ(WebTranslateKey("F10", true, false, false).message, WM_SYSKEYDOWN);
-  EXPECT_EQ(WebTranslateKey("F10", false, false, false).message, WM_SYSKEYUP);
-  EXPECT_EQ(WebTranslateKey("F4", true, false, false).message, WM_KEYDOWN);
 }
 
 constexpr uint64_t run = 1024;   // frames the worklet reports at a time

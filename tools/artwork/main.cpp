@@ -216,7 +216,7 @@ std::string Cards(size_t first, size_t last) {
                        : "picture cards " + std::to_string(first) + " to " + std::to_string(last);
 }
 
-int Kit(const std::vector<std::string> &args) {
+int MakeGiftPictures(const std::vector<std::string> &args) {
   std::string wordsPath, photosDir, outDir;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
@@ -328,7 +328,8 @@ int main(int argc, char **argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (!args.empty() && (args[0] == "--words" || args[0] == "--photos")) return Kit(args);
+  if (!args.empty() && (args[0] == "--words" || args[0] == "--photos"))
+    return MakeGiftPictures(args);
   if (!args.empty() && args[0] == "--icon") {
     if (args.size() != 2) {
       std::fputs(kUsage, stderr);

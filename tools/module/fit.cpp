@@ -90,34 +90,31 @@ std::string OrdersPlayed(const std::vector<Mark> &marks) {
   return text;
 }
 
-void IgnoreLibraryLog(const char *, void *) {}
-
-// What the player sees: it restarts at time 0 with the loop on, and before
-// each chunk it renders marks where libopenmpt's renderer stands.
+// The intro's player itself, from the start of the music with the loop on:
+// the mark it writes before each chunk it renders is the position the scene
+// reads for the frames of that chunk.
 Played Follow(openmpt_module *module, uint64_t limit) {
   Played p;
-  openmpt_module_set_repeat_count(module, -1);
-  openmpt_module_set_position_seconds(module, 0.0);
+  PlayerReset();
+  PlayerInstall(module);
+  PlayerRestart();
   std::vector<float> chunk(2 * renderChunk);
-  uint64_t frame = 0;
   bool elsewhere = false; // whether the music has left order 0
-  while (frame <= limit) {
-    const uint32_t order = static_cast<uint32_t>(openmpt_module_get_current_order(module));
-    const uint32_t row = static_cast<uint32_t>(openmpt_module_get_current_row(module));
+  for (uint64_t frame = 0; frame <= limit; frame += renderChunk) {
+    PlayerRender(chunk.data(), renderChunk);
+    const uint32_t at = PlayerPositionAt(frame);
+    const uint32_t order = at & 0xFFFF, row = at >> 16;
     if (p.marks.empty() || p.marks.back().order != order || p.marks.back().row != row) {
       if (elsewhere && order == 0) {
         p.returned = true;
         p.back = Mark{order, row, frame};
-        return p;
+        break;
       }
       p.marks.push_back(Mark{order, row, frame});
     }
     elsewhere = elsewhere || order != 0;
-    const size_t got =
-        openmpt_module_read_interleaved_float_stereo(module, audioRate, renderChunk, chunk.data());
-    if (got == 0) break;
-    frame += got;
   }
+  PlayerReset();
   return p;
 }
 
@@ -275,24 +272,18 @@ Fit CheckModule(const void *bytes, size_t size) {
                                  static_cast<unsigned long long>(needed)));
     return fit;
   }
-  // Loaded as the player loads the music (music/player_core.cpp).
-  int error = 0;
-  const char *message = nullptr;
-  openmpt_module *module = openmpt_module_create_from_memory2(
-      bytes, size, IgnoreLibraryLog, nullptr, nullptr, nullptr, &error, &message, nullptr);
+  std::string why;
+  openmpt_module *module = PlayerLoadModule(bytes, size, 1, &why);
   if (module == nullptr) {
-    fit.reasons.push_back(
-        std::string("not a module the intro can play") +
-        (message != nullptr && *message ? std::string(" (libopenmpt: ") + message + ")" : ""));
-    openmpt_free_string(message);
+    fit.reasons.push_back(std::string("not a module the intro can play") +
+                          (why.empty() ? "" : " (libopenmpt: " + why + ")"));
     return fit;
   }
-  openmpt_free_string(message);
   fit.passSeconds = openmpt_module_get_duration_seconds(module);
   const std::vector<bool> refused = CheckShape(module, &fit.reasons);
   const double pass = fit.passSeconds > 0 ? fit.passSeconds : 0;
   const Played played = Follow(module, static_cast<uint64_t>((pass + kPastOnePass) * audioRate));
-  openmpt_module_destroy(module);
+  PlayerCloseModule(module);
   CheckPlay(played, refused, &fit);
   return fit;
 }

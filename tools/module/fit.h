@@ -1,8 +1,9 @@
 // Whether a module fits the show: every order and row the scene's card table
 // waits for must be played, in the table's sequence, before the music first
-// goes back to order 0, where the show ends. The music is followed as the
-// intro's player follows it: loaded and looped the same way, its position
-// marked before each chunk it renders.
+// goes back to order 0, where the show ends. The music is followed by the
+// intro's own player (music/player_core.h), so the check sees the positions
+// the scene would; it therefore runs only where nothing else plays through
+// that player, and leaves it reset.
 #pragma once
 
 #include <cstddef>

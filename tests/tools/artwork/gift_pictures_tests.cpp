@@ -59,7 +59,7 @@ bool Contains(const std::string &text, const std::string &part) {
 
 } // namespace
 
-TEST(Kit, OurWordsAndThreePhotosGiveOurShowWithThosePhotos) {
+TEST(GiftPictures, OurWordsAndThreePhotosGiveOurShowWithThosePhotos) {
   TempDir tmp;
   const fs::path words = tmp.path / "words.txt", photos = tmp.path / "photos",
                  out = tmp.path / "out";
@@ -122,7 +122,7 @@ TEST(Kit, OurWordsAndThreePhotosGiveOurShowWithThosePhotos) {
   }
 }
 
-TEST(Kit, RefusalsNameTheirFileAndWriteNothing) {
+TEST(GiftPictures, RefusalsNameTheirFileAndWriteNothing) {
   TempDir tmp;
   const fs::path words = tmp.path / "words.txt", photos = tmp.path / "photos",
                  out = tmp.path / "out", err = tmp.path / "err.txt";
@@ -174,7 +174,7 @@ TEST(Kit, RefusalsNameTheirFileAndWriteNothing) {
   EXPECT_FALSE(fs::exists(out));
 }
 
-TEST(Kit, ThePreviewSheetFollowsItsListWhateverTheLabelsHold) {
+TEST(GiftPictures, ThePreviewSheetFollowsItsListWhateverTheLabelsHold) {
   TempDir tmp;
   const Rgb red{220, 30, 30}, green{30, 200, 40}, blue{40, 60, 230};
   for (auto [name, colour] :
