@@ -128,7 +128,7 @@ int BackendCreateWindow(PlatformWindow *window, LPCSTR, int, int) {
     QueueVisibility(true);
   if (web_take_early_escape()) {
     for (bool down : {true, false}) {
-      WebKeyMessage key = WebTranslateKey("Escape", down, false, false);
+      KeyMessage key = PlatformKeyMessage(VK_ESCAPE, down, false, false, 0);
       Queue(key.message, key.vk, key.lParam);
     }
   }
