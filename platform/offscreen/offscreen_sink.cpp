@@ -18,7 +18,7 @@ void SinkStop() {}
 void SinkLock() {}
 void SinkUnlock() {}
 uint64_t SinkHeardFrame() { return heard; }
-// The tool renders from the sink's source itself.
+// Nothing to pass on: the tool renders this program's samples itself.
 void SinkModuleInstalled(const char *, int) {}
 void SinkRestarted() {}
 void SinkSliding(uint64_t) {}
