@@ -1,7 +1,7 @@
 #include "app/main.h"
 
 #include "app/clock.h"
-#include "scene/scene.h"
+#include "app/scene.h"
 
 int32_t keepRunning = 0;
 int32_t fullScreenRequest = 0;

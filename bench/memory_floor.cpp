@@ -22,9 +22,9 @@
 
 #include <GL/gl.h>
 
+#include "app/scene.h"
 #include "assets/jpeg_texture.h"
 #include "assets/resources.h"
-#include "scene/scene.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include "app/main.h"
+#include "app/scene.h"
 #include "app/show.h"
 #include "app/window.h"
 #include "assets/jpeg_texture.h"
@@ -29,7 +30,6 @@
 #include "platform/offscreen/offscreen.h"
 #include "platform/offscreen/offscreen_sink.h"
 #include "scene/composition.h"
-#include "scene/scene.h"
 #include "scene/scene_init.h"
 #include "scene/sprites.h"
 #include "scene/timeline.h"
@@ -258,6 +258,7 @@ bool OpenBenchScene() {
   residentSteps.start = ResidentMB("VmRSS:");
   app.instance = GetModuleHandleA(nullptr);
   FillAppRecords(&app, &window, &keys, 0);
+  OffscreenSetClockRate(audioRate);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window)) {
     std::fprintf(stderr, "velmor-bench: no offscreen OpenGL: %s\n", OffscreenGlError().c_str());
     return false;

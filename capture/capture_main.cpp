@@ -17,6 +17,7 @@
 
 #include "app/main.h"
 #include "app/probe.h"
+#include "app/scene.h"
 #include "app/show.h"
 #include "app/window.h"
 #include "capture/outputs.h"
@@ -24,7 +25,6 @@
 #include "music/player_core.h"
 #include "platform/offscreen/offscreen.h"
 #include "platform/offscreen/offscreen_sink.h"
-#include "scene/scene.h"
 
 namespace {
 
@@ -294,6 +294,7 @@ int OpenShow(CaptureRun *run) {
   static AppWindow window{};
   run->window = &window;
   FillAppRecords(&app, &window, &keys, 0);
+  OffscreenSetClockRate(audioRate);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window))
     return Fail(run, "no offscreen OpenGL: " + OffscreenGlError() +
                          " (install Mesa's EGL: apt-get install libegl-mesa0)");

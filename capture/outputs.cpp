@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "app/show.h"
+#include "music/player_core.h"
 
 extern char **environ;
 

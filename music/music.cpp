@@ -1,9 +1,11 @@
 // The music calls over the player core and the linked sink.
 #include "music/music.h"
 
-#include "app/show.h"
-#include "music/audio_sink.h"
 #include "music/player_core.h"
+#include "platform/audio_sink.h"
+
+// What a sink holds back is still in the ring when it is heard.
+static_assert(ringFrames >= sinkHeldFrames);
 
 namespace {
 
@@ -14,6 +16,16 @@ HMUSIC nextHandle = 0x10000;
 
 bool IsLoaded(DWORD handle) { return loaded != nullptr && handle == loadedHandle; }
 
+// Audio the browser's audio thread rendered with a player of its own goes
+// into this player's ring, where the position and the spectrum are read.
+void TakeRendered(const float *stereo, int frames, uint32_t position) {
+  PlayerRingWrite(stereo, frames, position & 0xFFFF, position >> 16);
+}
+
+uint32_t HeardPosition() { return BASS_MusicGetOrderPosition(loadedHandle); }
+
+const SinkSource playerSource{PlayerRender, TakeRendered, HeardPosition};
+
 } // namespace
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
@@ -21,7 +33,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
   if (deviceOpen) return TRUE;
   // The player renders at its own fixed rate; the device converts if it must.
   (void)freq;
-  deviceOpen = SinkOpen(audioRate) != 0;
+  deviceOpen = SinkOpen(audioRate, &playerSource) != 0;
   if (deviceOpen) PlayerPrepareSpectrum();
   return deviceOpen ? TRUE : FALSE;
 }

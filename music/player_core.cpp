@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/show.h"
 #include "music/real_fft.h"
 
 #include <libopenmpt/libopenmpt.h>

@@ -15,6 +15,7 @@
 
 struct openmpt_module;
 
+constexpr int audioRate = 44100;       // stereo frames per second, played and captured
 constexpr int spectrumSize = 512;      // samples per spectrum
 constexpr size_t ringFrames = 1 << 15; // ~0.74 s of heard audio
 constexpr size_t ringMarks = 1 << 10;  // position marks, one per render chunk

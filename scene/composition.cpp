@@ -5,9 +5,9 @@
 #include <GL/glu.h>
 
 #include "app/probe.h"
+#include "app/scene.h"
 #include "app/show.h"
 #include "music/music.h"
-#include "scene/scene.h"
 #include "scene/scene_init.h"
 #include "scene/sprites.h"
 #include "scene/timeline.h"

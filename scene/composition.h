@@ -8,6 +8,7 @@
 // The screen in the projection SetScreenProjection sets: one unit a pixel.
 constexpr float screenRight = static_cast<float>(screenWidth);
 constexpr float screenTop = static_cast<float>(screenHeight);
+constexpr int glowSize = 256; // the glow's texture is glowSize x glowSize
 
 extern float FlickerLevel; // grey of the last overlay, from the music's spectrum
 

@@ -4,11 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/show.h"
+#include "app/scene.h"
 #include "assets/asset_alloc.h"
 #include "assets/jpeg_texture.h"
 #include "music/music.h"
-#include "scene/scene.h"
+#include "music/player_core.h"
+#include "scene/composition.h"
 #include "scene/sprites.h"
 
 AppWindow *sceneWindow = nullptr;

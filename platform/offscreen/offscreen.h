@@ -1,6 +1,6 @@
 // Controls of the offscreen back end: no display, an OpenGL context drawing
-// into an 800x600 offscreen buffer, and a virtual clock that moves only when
-// the capture tool moves it (a frame) or when the program sleeps.
+// into an offscreen buffer of its window's size, and a virtual clock that
+// moves only when the driver moves it (a frame) or when the program sleeps.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,12 @@
 // Where the virtual clock stands, in audio frames since the capture began.
 int64_t OffscreenNow();
 void OffscreenSetNow(int64_t frames);
+// How many of those frames make a second: the audio rate the driver renders
+// at. Set before the first window, whose frame clock reads it.
+void OffscreenSetClockRate(int framesPerSecond);
 
 // Why the last GL context could not be made; empty when it could.
 const std::string &OffscreenGlError();
 
-// Reads the current frame (800x600, RGB, bottom row first) into `rgb`.
+// Reads the current frame (the window's size, RGB, bottom row first) into `rgb`.
 void OffscreenReadFrame(uint8_t *rgb);

@@ -13,18 +13,19 @@
 #include <cstdio>
 #include <string>
 
-#include "app/show.h"
 #include "platform/core/backend.h"
 
 namespace {
 
 int64_t now = 0;
+int64_t clockRate = 0; // frames a second
 std::string glError;
 
 struct OffscreenGl {
   EGLDisplay display = EGL_NO_DISPLAY;
   EGLContext context = EGL_NO_CONTEXT;
   GLuint framebuffer = 0, colour = 0, depth = 0;
+  int width = 0, height = 0; // the framebuffer's: the window's it was made for
 };
 OffscreenGl gl;
 
@@ -81,16 +82,18 @@ bool CreateContext() {
   return true;
 }
 
-bool MakeCurrentWithFramebuffer() {
+bool MakeCurrentWithFramebuffer(const PlatformWindow *window) {
   if (!eglMakeCurrent(gl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, gl.context)) return false;
   if (gl.framebuffer == 0) {
+    gl.width = window->width;
+    gl.height = window->height;
     glGenFramebuffers(1, &gl.framebuffer);
     glGenRenderbuffers(1, &gl.colour);
     glGenRenderbuffers(1, &gl.depth);
     glBindRenderbuffer(GL_RENDERBUFFER, gl.colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, screenWidth, screenHeight);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, gl.width, gl.height);
     glBindRenderbuffer(GL_RENDERBUFFER, gl.depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, screenWidth, screenHeight);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, gl.width, gl.height);
     glBindFramebuffer(GL_FRAMEBUFFER, gl.framebuffer);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, gl.colour);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, gl.depth);
@@ -115,11 +118,12 @@ void DestroyContext() {
 
 int64_t OffscreenNow() { return now; }
 void OffscreenSetNow(int64_t frames) { now = frames; }
+void OffscreenSetClockRate(int framesPerSecond) { clockRate = framesPerSecond; }
 const std::string &OffscreenGlError() { return glError; }
 
 void OffscreenReadFrame(uint8_t *rgb) {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  glReadPixels(0, 0, gl.width, gl.height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
 
 int BackendCallHook(const char *) { return 0; }
@@ -161,13 +165,16 @@ HGLRC wglCreateContext(HDC dc) {
   return reinterpret_cast<HGLRC>(gl.context);
 }
 
-BOOL wglMakeCurrent(HDC, HGLRC context) {
+BOOL wglMakeCurrent(HDC dc, HGLRC context) {
   if (context == nullptr) {
     if (gl.display != EGL_NO_DISPLAY)
       eglMakeCurrent(gl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     return TRUE;
   }
-  return MakeCurrentWithFramebuffer() ? TRUE : FALSE;
+  // A device context here is its window's handle (GetDC).
+  const PlatformWindow *window = PlatformWindowFromHandle(reinterpret_cast<HWND>(dc));
+  if (window == nullptr) return FALSE;
+  return MakeCurrentWithFramebuffer(window) ? TRUE : FALSE;
 }
 
 BOOL wglDeleteContext(HGLRC context) {
@@ -182,15 +189,15 @@ BOOL SwapBuffers(HDC) {
 }
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER *frequency) {
-  frequency->QuadPart = audioRate;
+  frequency->QuadPart = clockRate;
   return TRUE;
 }
 BOOL QueryPerformanceCounter(LARGE_INTEGER *count) {
   count->QuadPart = now;
   return TRUE;
 }
-DWORD timeGetTime() { return static_cast<DWORD>(now * 1000 / audioRate); }
+DWORD timeGetTime() { return static_cast<DWORD>(now * 1000 / clockRate); }
 
 // The program never waits here: the time it asked to wait simply passes, and
 // the capture tool renders what would have been heard meanwhile.
-void Sleep(DWORD milliseconds) { now += static_cast<int64_t>(milliseconds) * audioRate / 1000; }
+void Sleep(DWORD milliseconds) { now += static_cast<int64_t>(milliseconds) * clockRate / 1000; }

@@ -1,6 +1,6 @@
 #include "platform/offscreen/offscreen_sink.h"
 
-#include "music/audio_sink.h"
+#include "platform/audio_sink.h"
 
 namespace {
 uint64_t heard = 0;
@@ -8,7 +8,8 @@ uint64_t heard = 0;
 
 void OffscreenSinkSetHeard(uint64_t frame) { heard = frame; }
 
-int SinkOpen(int) { return 1; }
+// The tool renders the samples itself, in step with its frames.
+int SinkOpen(int, const SinkSource *) { return 1; }
 // Nothing plays: the heard frame moves only when the tool moves it, so there
 // is nothing to start or stop.
 void SinkStart() {}
@@ -17,7 +18,7 @@ void SinkStop() {}
 void SinkLock() {}
 void SinkUnlock() {}
 uint64_t SinkHeardFrame() { return heard; }
-// The tool renders this program's own player.
+// Nothing to pass on: the tool renders this program's samples itself.
 void SinkModuleInstalled(const char *, int) {}
 void SinkRestarted() {}
 void SinkSliding(uint64_t) {}

@@ -1,15 +1,16 @@
-// The live sink: SDL's audio device pulls from the player on its own thread.
+// The live sink: SDL's audio device pulls from its source on its own thread.
 #include <SDL2/SDL.h>
 
 #include <atomic>
 #include <cstdio>
 
-#include "music/audio_sink.h"
-#include "music/player_core.h"
+#include "platform/audio_sink.h"
 
 namespace {
 
 SDL_AudioDeviceID device = 0;
+const SinkSource *source = nullptr;
+uint64_t pulled = 0; // frames handed to the device, on its thread only
 int deviceRate = 0;
 int bufferFrames = 0;
 // Where the buffer the device is playing now starts, and when it was handed
@@ -20,15 +21,17 @@ std::atomic<bool> running{false};
 
 void Pull(void *, Uint8 *stream, int length) {
   int frames = length / static_cast<int>(2 * sizeof(float));
-  bufferStart.store(PlayerFramesRendered(), std::memory_order_relaxed);
+  bufferStart.store(pulled, std::memory_order_relaxed);
   bufferTicks.store(SDL_GetPerformanceCounter(), std::memory_order_release);
-  PlayerRender(reinterpret_cast<float *>(stream), frames);
+  source->pull(reinterpret_cast<float *>(stream), frames);
+  pulled += static_cast<uint64_t>(frames);
 }
 
 } // namespace
 
-int SinkOpen(int rate) {
+int SinkOpen(int rate, const SinkSource *from) {
   if (device != 0) return 1;
+  source = from;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "velmor: no sound output: %s\n", SDL_GetError());
     return 0;
@@ -82,7 +85,7 @@ uint64_t SinkHeardFrame() {
   return start + static_cast<uint64_t>(ahead);
 }
 
-// The device pulls this program's own player.
+// The device pulls its source.
 void SinkModuleInstalled(const char *, int) {}
 void SinkRestarted() {}
 void SinkSliding(uint64_t) {}

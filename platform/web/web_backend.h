@@ -8,9 +8,11 @@
 
 #include "platform/platform.h"
 
-// Whether the virtual clock drives time and the sink (the still mode).
+// Whether the virtual clock drives time and the sink (the still mode); on,
+// it counts `framesPerSecond` frames a second of the audio it is rendered in
+// step with.
 bool WebVirtualTime();
-void WebSetVirtualTime(bool on);
+void WebSetVirtualTime(bool on, int framesPerSecond);
 
 // The virtual clock, in audio frames since the show began.
 int64_t WebVirtualNow();

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/show.h"
 #include "platform/core/backend.h"
 #include "platform/web/web_backend.h"
 #include "platform/web/web_immediate.h"

@@ -2,11 +2,11 @@
 // of its own, the audio worklet's (worklet/), so that no frame, however
 // slow, keeps the sound waiting. This sink only carries messages: the music
 // calls go to the worklet, and what it rendered comes back, with its order
-// and row marks, into this program's ring, from which the scene reads the
+// and row marks, to the sink's source, from which the scene reads the
 // position and the spectrum at the frame being heard, as everywhere else.
 // Which frame that is comes from the AudioContext's output clock
 // (web_heard_clock.h). In the still mode nothing plays: the frame loop
-// renders this program's player and says which frame is heard.
+// renders the source itself and says which frame is heard.
 #include <emscripten.h>
 
 #include <cstdio>
@@ -14,9 +14,7 @@
 #include <iterator>
 #include <vector>
 
-#include "music/audio_sink.h"
-#include "music/music.h"
-#include "music/player_core.h"
+#include "platform/audio_sink.h"
 #include "platform/web/web_backend.h"
 #include "platform/web/web_heard_clock.h"
 #include "platform/web/web_runs.h"
@@ -29,9 +27,10 @@ constexpr int runFrames = 4096;
 
 bool sinkOpen = false;
 int sinkRate = 0;
+const SinkSource *source = nullptr;
 std::vector<float> runSamples;  // where the page puts a report's samples
-std::vector<uint32_t> runMarks; // and its marks, one per player block
-WebHeardClock heardClock;
+std::vector<uint32_t> runMarks; // and its marks, one per block
+WebReceived received;
 double underruns = 0;
 uint64_t stillHeard = 0;
 
@@ -158,8 +157,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_sink_receive(double context, double pla
                                                       double count) {
   underruns = count;
   if (frames <= 0 || frames > runFrames) return;
-  WebReceiveRun(&heardClock, {static_cast<uint64_t>(context), static_cast<uint64_t>(player), frames,
-                              runSamples.data(), runMarks.data()});
+  WebReceiveRun(&received,
+                {static_cast<uint64_t>(context), static_cast<uint64_t>(player), frames,
+                 runSamples.data(), runMarks.data()},
+                source->take);
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE void web_sink_underruns(double count) { underruns = count; }
@@ -173,12 +174,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE double velmor_underruns() { return underruns; }
 extern "C" EMSCRIPTEN_KEEPALIVE double velmor_audio_ahead_ms() {
   if (!Live()) return 0;
   uint64_t heard = SinkHeardFrame();
-  return static_cast<double>(heardClock.received - heard) * 1000.0 / sinkRate;
+  return static_cast<double>(received.clock.received - heard) * 1000.0 / sinkRate;
 }
 
 // For the page: the module's order and row being heard now, order | row << 16.
 extern "C" EMSCRIPTEN_KEEPALIVE double velmor_heard_position() {
-  return sinkOpen ? static_cast<double>(BASS_MusicGetOrderPosition(MusicHandle)) : -1.0;
+  return sinkOpen ? static_cast<double>(source->heardPosition()) : -1.0;
 }
 
 // For the page: the audio clock's time of what is heard now, in seconds.
@@ -188,16 +189,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE double velmor_heard_time() {
 
 void WebSinkSetHeard(uint64_t frame) { stillHeard = frame; }
 
-int SinkOpen(int rate) {
+int SinkOpen(int rate, const SinkSource *from) {
   if (sinkOpen) return 1;
+  source = from;
   if (WebVirtualTime()) {
     sinkOpen = true;
     return 1;
   }
   runSamples.assign(2 * runFrames, 0.0f);
-  runMarks.assign(runFrames / renderChunk, 0);
+  runMarks.assign(runFrames / webRunBlockFrames, 0);
   if (!web_audio_open(rate, runSamples.data(), runMarks.data(), runFrames)) return 0;
-  heardClock = WebHeardClock{};
+  received = WebReceived{};
   sinkRate = rate;
   sinkOpen = true;
   return 1;
@@ -213,15 +215,14 @@ void SinkStop() {
   if (Live()) web_audio_post("stop", 0);
 }
 
-// This program's player is never rendered while the show plays: nothing to
-// exclude.
+// The source is never pulled while the show plays: nothing to exclude.
 void SinkLock() {}
 void SinkUnlock() {}
 
 uint64_t SinkHeardFrame() {
   if (WebVirtualTime()) return stillHeard;
   if (!sinkOpen) return 0;
-  return WebHeardClockHeard(&heardClock, HeardContextTime() * sinkRate);
+  return WebHeardClockHeard(&received.clock, HeardContextTime() * sinkRate);
 }
 
 // The music calls are passed on to the worklet's player; the module goes

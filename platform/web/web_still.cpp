@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "app/main.h"
-#include "app/show.h"
+#include "app/scene.h"
 #include "app/window.h"
 #include "music/music.h"
 #include "music/player_core.h"
 #include "platform/web/web_backend.h"
-#include "scene/scene.h"
 
 namespace {
 
@@ -37,7 +36,7 @@ int Fail(const char *why) {
 // standard error, when there is none.
 extern "C" EMSCRIPTEN_KEEPALIVE int velmor_still(double at, int fps) {
   if (!(at >= 0) || fps < 1 || fps > 240) return Fail("wants 0 seconds or more at 1 to 240 fps");
-  WebSetVirtualTime(true);
+  WebSetVirtualTime(true, audioRate);
   WebPreserveDrawing(true);
   static AppInfo app{GetModuleHandleA(nullptr), "OpenGL"};
   static KeyTable keys{};

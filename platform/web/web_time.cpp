@@ -4,13 +4,13 @@
 // (Asyncify), so that the audio, the input and the drawing go on meanwhile.
 #include <emscripten.h>
 
-#include "app/show.h"
 #include "platform/web/web_backend.h"
 
 namespace {
 
 bool virtualTime = false;
 int64_t virtualNow = 0;
+int64_t virtualRate = 0; // frames a second
 
 // Microseconds: performance.now() is no finer than that in any browser.
 constexpr int64_t liveFrequency = 1000000;
@@ -46,7 +46,10 @@ EM_ASYNC_JS(void, web_await_animation_frame, (), {
 } // namespace
 
 bool WebVirtualTime() { return virtualTime; }
-void WebSetVirtualTime(bool on) { virtualTime = on; }
+void WebSetVirtualTime(bool on, int framesPerSecond) {
+  virtualTime = on;
+  virtualRate = framesPerSecond;
+}
 int64_t WebVirtualNow() { return virtualNow; }
 void WebSetVirtualNow(int64_t frames) { virtualNow = frames; }
 
@@ -63,7 +66,7 @@ void WebYieldFor(double milliseconds) {
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER *frequency) {
   if (frequency == nullptr) return FALSE;
-  frequency->QuadPart = virtualTime ? audioRate : liveFrequency;
+  frequency->QuadPart = virtualTime ? virtualRate : liveFrequency;
   return TRUE;
 }
 
@@ -74,7 +77,7 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER *count) {
 }
 
 DWORD timeGetTime() {
-  if (virtualTime) return static_cast<DWORD>(virtualNow * 1000 / audioRate);
+  if (virtualTime) return static_cast<DWORD>(virtualNow * 1000 / virtualRate);
   return static_cast<DWORD>(static_cast<int64_t>(emscripten_get_now()));
 }
 
@@ -82,7 +85,7 @@ void Sleep(DWORD milliseconds) {
   if (virtualTime) {
     // The still mode never waits: the time passes, and the frame loop renders
     // what would have been heard meanwhile.
-    virtualNow += static_cast<int64_t>(milliseconds) * audioRate / 1000;
+    virtualNow += static_cast<int64_t>(milliseconds) * virtualRate / 1000;
     return;
   }
   // To a deadline: the browser may wake the program early or late.

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/show.h"
 #include "platform/core/backend.h"
 #include "platform/core/keys.h"
 #include "platform/web/web_backend.h"
@@ -29,6 +28,13 @@ std::vector<NativeEvent> pending;
 int cursorCount = 0;
 
 EM_JS(int, web_has_canvas, (), { return Module.canvas ? 1 : 0; });
+
+// The canvas's own size in pixels, which the page never changes: the
+// display's size.
+EM_JS(void, web_canvas_size, (DWORD * width, DWORD *height), {
+  HEAPU32[width >> 2] = Module.canvas ? Module.canvas.width : 0;
+  HEAPU32[height >> 2] = Module.canvas ? Module.canvas.height : 0;
+});
 
 // WaitMessage's wait: a promise the next event resolves.
 EM_ASYNC_JS(void, web_await_event, (),
@@ -78,7 +84,9 @@ EM_BOOL OnKey(int eventType, const EmscriptenKeyboardEvent *event, void *) {
 }
 
 void QueueVisibility(bool hidden) {
-  LPARAM size = MAKELPARAM(static_cast<WORD>(screenWidth), static_cast<WORD>(screenHeight));
+  if (currentWindow == nullptr) return;
+  LPARAM size =
+      MAKELPARAM(static_cast<WORD>(currentWindow->width), static_cast<WORD>(currentWindow->height));
   Queue(WM_SIZE, hidden ? SIZE_MINIMIZED : SIZE_RESTORED, size);
 }
 
@@ -155,22 +163,22 @@ void BackendPumpEvents(int wait) {
   for (const NativeEvent &e : events) PostMessageA(handle, e.message, e.wParam, e.lParam);
 }
 
-// The canvas is the display, always at the show's size: a switch to that size
+// The canvas is the display, always at its own size: a switch to that size
 // succeeds and changes nothing, any other size is not offered.
 LONG BackendSwitchDisplayMode(const DEVMODEA *mode) {
   if (!displayOpen) return DISP_CHANGE_FAILED;
+  DWORD width = 0;
+  DWORD height = 0;
+  web_canvas_size(&width, &height);
   bool bitsOk =
       (mode->dmFields & DM_BITSPERPEL) == 0 || mode->dmBitsPerPel == 32 || mode->dmBitsPerPel == 24;
-  bool widthOk =
-      (mode->dmFields & DM_PELSWIDTH) == 0 || mode->dmPelsWidth == static_cast<DWORD>(screenWidth);
-  bool heightOk = (mode->dmFields & DM_PELSHEIGHT) == 0 ||
-                  mode->dmPelsHeight == static_cast<DWORD>(screenHeight);
+  bool widthOk = (mode->dmFields & DM_PELSWIDTH) == 0 || mode->dmPelsWidth == width;
+  bool heightOk = (mode->dmFields & DM_PELSHEIGHT) == 0 || mode->dmPelsHeight == height;
   return bitsOk && widthOk && heightOk ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_BADMODE;
 }
 
 int BackendReadDisplayMode(DWORD *width, DWORD *height) {
-  *width = static_cast<DWORD>(screenWidth);
-  *height = static_cast<DWORD>(screenHeight);
+  web_canvas_size(width, height);
   return 1;
 }
 

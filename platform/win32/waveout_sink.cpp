@@ -1,6 +1,6 @@
 // The Windows sink: the waveOut device, fed from a thread of its own with
 // short blocks, so that a slow frame never starves the sound. waveOut
-// takes the player's 44.1 kHz float frames as they are on every Windows from
+// takes the 44.1 kHz float frames as they are on every Windows from
 // Vista on (the system mixer converts them to the device's own rate), and its
 // position counts the frames the device has played, which is what is heard.
 #include <algorithm>
@@ -10,8 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "music/audio_sink.h"
-#include "music/player_core.h"
+#include "platform/audio_sink.h"
 #include "platform/platform.h"
 
 // WAVE_FORMAT_IEEE_FLOAT
@@ -23,23 +22,26 @@ namespace {
 // be kept from running for most of that (a busy machine) before the device
 // runs dry. The queue is heard before Escape's fade, which is cut when the
 // show stops a second later: at 19 % of the volume with this queue. The
-// heard frame must still be in the player's ring, with the device's own
-// buffering on top of the queue.
+// device's own buffering comes on top of the queue.
 constexpr int blockCount = 8;
 constexpr int blockFrames = 1024;
-static_assert(blockCount * blockFrames * 2 <= static_cast<int>(ringFrames));
+static_assert(blockCount * blockFrames * 2 <= sinkHeldFrames);
 
 struct WaveOutSink {
   HWAVEOUT device = nullptr;
+  const SinkSource *source = nullptr;
+  // Frames rendered into blocks so far: on the frame thread until the
+  // feeder starts, on the feeder's after.
+  std::atomic<uint64_t> pulled{0};
   HANDLE blockDone = nullptr; // signalled by the device as each block is played
   WAVEHDR headers[blockCount] = {};
   float blocks[blockCount][blockFrames * 2] = {};
-  // The player's frame count when the first block was rendered: the device's
+  // The frames pulled when the first block was rendered: the device's
   // position counts from there.
   uint64_t firstFrame = 0;
   bool started = false;
   std::thread feeder;
-  std::mutex playerLock;
+  std::mutex sourceLock;
   std::atomic<bool> quitting{false};
   // How full the queue was each time the feeder woke: the fewest blocks
   // still queued, and how often none was (the device ran dry for want of
@@ -52,9 +54,10 @@ WaveOutSink sink;
 
 void Fill(WAVEHDR *header) {
   {
-    std::lock_guard<std::mutex> lock(sink.playerLock);
-    PlayerRender(reinterpret_cast<float *>(header->lpData), blockFrames);
+    std::lock_guard<std::mutex> lock(sink.sourceLock);
+    sink.source->pull(reinterpret_cast<float *>(header->lpData), blockFrames);
   }
+  sink.pulled.fetch_add(blockFrames);
   header->dwFlags &= ~WHDR_DONE;
   waveOutWrite(sink.device, header, sizeof *header);
 }
@@ -71,7 +74,7 @@ void Feed() {
     WaitForSingleObject(sink.blockDone, INFINITE);
     if (!sink.quitting.load()) ++sink.wakes;
     // Counted before every block, not only on waking: a render held up by
-    // the player's lock drains the queue between two blocks of one wake.
+    // the source's lock drains the queue between two blocks of one wake.
     while (!sink.quitting.load() && (sink.headers[next].dwFlags & WHDR_DONE) != 0) {
       int done = 0;
       for (const WAVEHDR &header : sink.headers) done += (header.dwFlags & WHDR_DONE) != 0 ? 1 : 0;
@@ -83,9 +86,9 @@ void Feed() {
   }
 }
 
-// Runs before the player's own records are destroyed at exit (it is
-// registered after they are made), so that the feeder never renders from a
-// player that is gone.
+// Runs before the source's own records are destroyed at exit (it is
+// registered after they are made), so that the feeder never pulls from a
+// source that is gone.
 void Close() {
   if (sink.device == nullptr) return;
   sink.quitting.store(true);
@@ -107,8 +110,9 @@ void Close() {
 
 } // namespace
 
-int SinkOpen(int rate) {
+int SinkOpen(int rate, const SinkSource *source) {
   if (sink.device != nullptr) return 1;
+  sink.source = source;
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
   format.nChannels = 2;
@@ -151,7 +155,7 @@ void SinkStart() {
     // The first blocks are rendered when the show starts, after the module
     // is installed, so that the device begins with the music.
     sink.started = true;
-    sink.firstFrame = PlayerFramesRendered();
+    sink.firstFrame = sink.pulled.load();
     for (WAVEHDR &header : sink.headers) Fill(&header);
     sink.feeder = std::thread(Feed);
   }
@@ -162,11 +166,11 @@ void SinkStop() {
   if (sink.device != nullptr) waveOutPause(sink.device);
 }
 
-void SinkLock() { sink.playerLock.lock(); }
-void SinkUnlock() { sink.playerLock.unlock(); }
+void SinkLock() { sink.sourceLock.lock(); }
+void SinkUnlock() { sink.sourceLock.unlock(); }
 
 uint64_t SinkHeardFrame() {
-  if (sink.device == nullptr || !sink.started) return PlayerFramesRendered();
+  if (sink.device == nullptr || !sink.started) return sink.pulled.load();
   MMTIME position{};
   position.wType = TIME_SAMPLES;
   if (waveOutGetPosition(sink.device, &position, sizeof position) != MMSYSERR_NOERROR ||
@@ -175,7 +179,7 @@ uint64_t SinkHeardFrame() {
   return sink.firstFrame + position.u.sample;
 }
 
-// The device pulls this program's own player.
+// The device pulls its source.
 void SinkModuleInstalled(const char *, int) {}
 void SinkRestarted() {}
 void SinkSliding(uint64_t) {}

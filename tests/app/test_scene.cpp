@@ -1,6 +1,6 @@
 #include "tests/app/test_scene.h"
 
-#include "scene/scene.h"
+#include "app/scene.h"
 
 TestScene testScene;
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,11 +20,10 @@
 
 #include <libopenmpt/libopenmpt.h>
 
-#include "app/show.h"
-#include "music/audio_sink.h"
 #include "music/music.h"
 #include "music/player_core.h"
 #include "music/real_fft.h"
+#include "platform/audio_sink.h"
 #include "tools/module/it_format.h"
 
 namespace {
@@ -412,6 +412,54 @@ std::vector<float> ReadFloats(const std::string &path) {
   std::vector<float> out(bytes.size() / sizeof(float));
   std::memcpy(out.data(), bytes.data(), out.size() * sizeof(float));
   return out;
+}
+
+// A source that is not the player: a constant level, counting what it gave.
+constexpr float sourceLevel = 0.25f;
+std::atomic<uint64_t> sourceGave{0};
+
+void PullLevel(float *stereo, int frames) {
+  std::fill(stereo, stereo + 2 * frames, sourceLevel);
+  sourceGave += static_cast<uint64_t>(frames);
+}
+
+TEST(SdlSink, PlaysTheSourceItWasOpenedWithAndHearsOnlyWhatItPulled) {
+  std::string file = testing::TempDir() + "velmor_disk_source.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+  const SinkSource source{PullLevel, nullptr, nullptr};
+  ASSERT_EQ(SinkOpen(audioRate, &source), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(sourceGave.load(), 0u) << "pulled while paused";
+  EXPECT_EQ(SinkHeardFrame(), 0u);
+
+  SinkStart();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  SinkLock();
+  uint64_t gave = sourceGave.load();
+  uint64_t heard = SinkHeardFrame();
+  SinkUnlock();
+  EXPECT_GT(gave, 0u);
+  // Heard trails what was pulled by no more than the device's buffer.
+  EXPECT_LE(heard, gave);
+  EXPECT_LE(gave - heard, 512u);
+
+  SinkStop();
+  uint64_t stopped = sourceGave.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(sourceGave.load(), stopped) << "pulled while stopped";
+
+  // The device played the source's samples, and silence while paused.
+  std::vector<float> samples = ReadFloats(file);
+  size_t played = 0;
+  for (float sample : samples) {
+    if (sample == sourceLevel)
+      ++played;
+    else
+      ASSERT_EQ(sample, 0.0f);
+  }
+  EXPECT_GT(played, 0u);
+  std::remove(file.c_str());
 }
 
 TEST(MusicCalls, InitFailsCleanlyWithoutADevice) {

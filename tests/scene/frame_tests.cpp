@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "app/main.h"
+#include "app/scene.h"
 #include "assets/jpeg_texture.h"
 #include "music/music.h"
 #include "platform/fake/fake_platform.h"
 #include "scene/composition.h"
-#include "scene/scene.h"
 #include "scene/scene_init.h"
 #include "scene/sprites.h"
 #include "scene/timeline.h"

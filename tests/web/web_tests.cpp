@@ -219,6 +219,11 @@ protected:
   void SetUp() override { PlayerReset(); }
   void TearDown() override { PlayerReset(); }
 
+  // What the music calls hand the sink to take the reports with.
+  static void Take(const float *stereo, int frames, uint32_t position) {
+    PlayerRingWrite(stereo, frames, position & 0xFFFF, position >> 16);
+  }
+
   // A run whose samples are their player frame's number, marked `order`
   // and a row per block.
   void Report(uint64_t context, uint64_t player, int frames, uint32_t order) {
@@ -228,10 +233,11 @@ protected:
     marks.clear();
     for (uint64_t b = player / renderChunk; b * renderChunk < player + frames; ++b)
       marks.push_back(order | static_cast<uint32_t>(b % 64) << 16);
-    WebReceiveRun(&clock, {context, player, frames, samples.data(), marks.data()});
+    WebReceiveRun(&received, {context, player, frames, samples.data(), marks.data()}, Take);
   }
 
-  WebHeardClock clock;
+  WebReceived received;
+  WebHeardClock &clock = received.clock;
   std::vector<float> samples;
   std::vector<uint32_t> marks;
 };
@@ -276,7 +282,7 @@ TEST_F(WebRuns, ARestartedSongIsHeardFromItsStartAtTheFrameItWasRendered) {
   std::vector<float> quiet(2 * 1024, 0.0f);
   std::vector<uint32_t> fromStart(8);
   for (uint32_t b = 0; b < 8; ++b) fromStart[b] = b << 16;
-  WebReceiveRun(&clock, {begin + 1024, 1024, 1024, quiet.data(), fromStart.data()});
+  WebReceiveRun(&received, {begin + 1024, 1024, 1024, quiet.data(), fromStart.data()}, Take);
   EXPECT_EQ(PlayerPositionAt(WebHeardClockHeard(&clock, begin + 1023.0)), 5u | 7u << 16);
   EXPECT_EQ(PlayerPositionAt(WebHeardClockHeard(&clock, begin + 1024.0)), 0u);
   EXPECT_EQ(PlayerPositionAt(WebHeardClockHeard(&clock, begin + 1300.0)), 2u << 16);

@@ -11,7 +11,6 @@
 
 #include <libopenmpt/libopenmpt.h>
 
-#include "app/show.h"
 #include "music/player_core.h"
 #include "scene/timeline_table.h"
 #include "tools/module/it_format.h"

@@ -1,4 +1,6 @@
-// What the shell calls in the scene: once per window, and once per frame.
+// What the shell calls in the scene: once per window, and once per frame. A
+// program links one scene that supplies it: the show's (scene/), the
+// benchmark's memory floor, or the shell tests' scripted one.
 #pragma once
 
 #include <cstdint>
