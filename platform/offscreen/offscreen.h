@@ -1,14 +1,10 @@
-// Controls of the capture back end: no display, an OpenGL context drawing
-// into an 800x600 offscreen buffer, and a virtual clock that moves only when
-// the capture tool moves it (a frame) or when the program sleeps.
+// Controls of the offscreen back end: no display, an OpenGL context drawing
+// into an 800x600 offscreen buffer, and a virtual clock (platform/virtual_clock.h)
+// that moves only when the driver moves it (a frame) or when the program sleeps.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-// Where the virtual clock stands, in audio frames since the capture began.
-int64_t OffscreenNow();
-void OffscreenSetNow(int64_t frames);
 
 // Why the last GL context could not be made; empty when it could.
 const std::string &OffscreenGlError();

@@ -15,6 +15,7 @@
 
 #include "app/show.h"
 #include "platform/core/backend.h"
+#include "platform/virtual_clock.h"
 
 namespace {
 
@@ -113,8 +114,8 @@ void DestroyContext() {
 
 } // namespace
 
-int64_t OffscreenNow() { return now; }
-void OffscreenSetNow(int64_t frames) { now = frames; }
+int64_t VirtualClockNow() { return now; }
+void VirtualClockSet(int64_t position) { now = position; }
 const std::string &OffscreenGlError() { return glError; }
 
 void OffscreenReadFrame(uint8_t *rgb) {

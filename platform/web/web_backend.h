@@ -7,17 +7,11 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/virtual_clock.h"
 
 // Whether the virtual clock drives time and the sink (the still mode).
 bool WebVirtualTime();
 void WebSetVirtualTime(bool on);
-
-// The virtual clock, in audio frames since the show began.
-int64_t WebVirtualNow();
-void WebSetVirtualNow(int64_t frames);
-
-// The frame the still mode says is being heard.
-void WebSinkSetHeard(uint64_t frame);
 
 // Whether the GL context keeps its drawing buffer after it is shown, so that
 // the page can read the last frame back (the still mode asks for it).

@@ -47,8 +47,8 @@ EM_ASYNC_JS(void, web_await_animation_frame, (), {
 
 bool WebVirtualTime() { return virtualTime; }
 void WebSetVirtualTime(bool on) { virtualTime = on; }
-int64_t WebVirtualNow() { return virtualNow; }
-void WebSetVirtualNow(int64_t frames) { virtualNow = frames; }
+int64_t VirtualClockNow() { return virtualNow; }
+void VirtualClockSet(int64_t position) { virtualNow = position; }
 
 void WebYieldToNextFrame() {
   if (virtualTime)
