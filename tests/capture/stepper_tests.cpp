@@ -1,10 +1,7 @@
 // The stepper against stand-ins for what it drives: a virtual clock, the
 // player (each sample carries its own position), and a scene whose frames can
 // sleep as a fade does. Nothing here needs GL or the module.
-#include <cstdarg>
-#include <cstdio>
 #include <map>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -18,7 +15,6 @@ namespace {
 struct Seen {
   int64_t clock, heard, rendered;
   double delta;
-  std::string probe;
 };
 
 struct World {
@@ -29,7 +25,6 @@ struct World {
   std::map<int, int> sleeps; // SceneFrame call -> milliseconds slept in it
   std::vector<Seen> frames;  // one per SceneFrame
   int swaps = 0;
-  std::string lastProbe;
 };
 World world;
 
@@ -68,8 +63,7 @@ void PlayerRender(float *out, int frames) {
 }
 
 void SceneFrame(double delta) {
-  world.frames.push_back(
-      {world.clock, static_cast<int64_t>(world.heard), world.rendered, delta, world.lastProbe});
+  world.frames.push_back({world.clock, static_cast<int64_t>(world.heard), world.rendered, delta});
   auto sleep = world.sleeps.find(static_cast<int>(world.frames.size()) - 1);
   // The back ends' Sleep: the time passes on the clock instead of in waiting.
   if (sleep != world.sleeps.end()) world.clock += int64_t{sleep->second} * audioRate / 1000;
@@ -78,15 +72,6 @@ void SceneFrame(double delta) {
 BOOL SwapBuffers(HDC) {
   ++world.swaps;
   return TRUE;
-}
-
-void ProbeLine(const char *format, ...) {
-  char line[64];
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(line, sizeof line, format, arguments);
-  va_end(arguments);
-  world.lastProbe = line;
 }
 
 // 240 fps does not divide the audio rate: frame moments round down.
@@ -112,7 +97,6 @@ TEST_F(StepperTest, EachFrameSeesTheClockAndTheSoundOfItsOwnMoment) {
     EXPECT_EQ(seen.heard, moment) << "frame " << v;
     EXPECT_EQ(seen.rendered, moment) << "frame " << v;
     EXPECT_DOUBLE_EQ(seen.delta, 1.0 / 240);
-    EXPECT_EQ(seen.probe, "frame " + std::to_string(v));
   }
   EXPECT_EQ(AudioPositionOfVideoFrame(7, 240), 1286); // 1286.25
   EXPECT_TRUE(heard.inOrder);
@@ -142,7 +126,6 @@ TEST_F(StepperTest, AFramesSleepHoldsThePictureWhileTheMusicGoesOn) {
   EXPECT_EQ(world.frames[4].clock, 6 * 4410);
   EXPECT_EQ(world.frames[4].heard, 6 * 4410);
   EXPECT_EQ(world.frames[4].rendered, 6 * 4410);
-  EXPECT_EQ(world.frames[4].probe, "frame 6");
   EXPECT_TRUE(heard.inOrder);
   EXPECT_EQ(heard.next, 8 * 4410);
   for (int block : world.blocks) EXPECT_LE(block, 4096);
