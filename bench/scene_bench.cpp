@@ -24,11 +24,11 @@
 #include "assets/resources.h"
 #include "assets/tga_texture.h"
 #include "bench/alloc_counter.h"
+#include "capture/stepper.h"
 #include "music/music.h"
 #include "music/player_core.h"
 #include "music/real_fft.h"
 #include "platform/offscreen/offscreen.h"
-#include "platform/offscreen/offscreen_sink.h"
 #include "scene/composition.h"
 #include "scene/scene_init.h"
 #include "scene/sprites.h"
@@ -597,20 +597,14 @@ void MeasureAudio(const BenchSizes &sizes, std::vector<Figure> *figures) {
 int RunRenderLoop(int fps, double seconds) {
   if (!OpenBenchScene()) return 1;
   std::vector<uint8_t> frame(static_cast<size_t>(screenWidth) * screenHeight * 3);
-  std::vector<float> audio(2 * 4096);
-  int64_t audioDone = 0;
   const int64_t frames = static_cast<int64_t>(std::ceil(seconds * fps - 1e-9));
-  for (int64_t v = 0; v < frames && keepRunning; ++v) {
-    int64_t shownAt = v * audioRate / fps;
-    OffscreenSetNow(shownAt);
-    while (audioDone < shownAt) {
-      int n = static_cast<int>(std::min<int64_t>(shownAt - audioDone, 4096));
-      PlayerRender(audio.data(), n);
-      audioDone += n;
-    }
-    OffscreenSinkSetHeard(static_cast<uint64_t>(shownAt));
-    SceneFrame(1.0 / fps);
-    SwapBuffers(window.deviceContext);
+  Stepper stepper;
+  stepper.fps = fps;
+  stepper.deviceContext = window.deviceContext;
+  stepper.soundEnd = AudioPositionOfVideoFrame(frames, fps);
+  StepShown shown;
+  while (stepper.videoFrame < frames && keepRunning) {
+    StepFrame(&stepper, &shown);
     OffscreenReadFrame(frame.data());
   }
   DestroyAppWindow(&window);

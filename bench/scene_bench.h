@@ -42,7 +42,7 @@ void MeasureStartup(const BenchSizes &sizes, std::vector<Figure> *figures);
 void MeasureFrames(const BenchSizes &sizes, std::vector<Figure> *figures);
 void MeasureAudio(const BenchSizes &sizes, std::vector<Figure> *figures);
 
-// The capture tool's loop without any output: InitScene, then for each frame
-// the audio up to it, SceneFrame, the swap and the read-back. The floor of the
-// capture figure; runs in a process of its own.
+// The capture tool's steps (capture/stepper.h) without any output: InitScene,
+// then each frame stepped and read back. The floor of the capture figure; runs
+// in a process of its own.
 int RunRenderLoop(int fps, double seconds);

@@ -21,10 +21,10 @@
 #include "app/show.h"
 #include "app/window.h"
 #include "capture/outputs.h"
+#include "capture/stepper.h"
 #include "music/music.h"
 #include "music/player_core.h"
 #include "platform/offscreen/offscreen.h"
-#include "platform/offscreen/offscreen_sink.h"
 
 namespace {
 
@@ -188,11 +188,6 @@ int ParseArguments(int argc, char **argv, Options *o) {
 // pair each, audioRate a second) from the show's start. The virtual clock and
 // every span of sound are audio positions.
 
-// The audio position at which video frame `videoFrame` is shown.
-int64_t AudioPositionOfVideoFrame(int64_t videoFrame, int fps) {
-  return videoFrame * audioRate / fps;
-}
-
 struct Progress {
   bool shown = isatty(STDERR_FILENO) != 0;
   std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
@@ -256,9 +251,7 @@ struct CaptureRun {
   AppWindow *window = nullptr;
   Span span;
   std::vector<uint8_t> pixels = std::vector<uint8_t>(size_t{screenWidth} * screenHeight * 3);
-  std::vector<float> audioBlock = std::vector<float>(2 * 4096);
-  int64_t audioRendered = 0; // the player's audio position (written when inside the span)
-  int64_t videoFrame = 0;    // the next video frame to show
+  Stepper stepper; // its sound goes to the file where it falls inside the span
   bool stillTaken = false;
 };
 
@@ -321,21 +314,12 @@ void WorkOutSpan(CaptureRun *run) {
       std::min(span->endVideoFrame, static_cast<int64_t>(std::ceil(showSeconds * o.fps)));
 }
 
-// Renders the player up to audio position `until`; only the part inside the
-// span goes to the file.
-bool RenderAudioTo(CaptureRun *run, int64_t until) {
+// The part of each block of music that falls inside the span goes to the file.
+bool WriteSound(CaptureRun *run, const float *stereo, int n, int64_t at) {
   const Span &span = run->span;
-  while (run->audioRendered < until) {
-    int n = static_cast<int>(std::min<int64_t>(until - run->audioRendered, 4096));
-    PlayerRender(run->audioBlock.data(), n);
-    int64_t skip = std::clamp<int64_t>(span.audioStart - run->audioRendered, 0, n);
-    int64_t keep = std::clamp<int64_t>(span.audioEnd - run->audioRendered - skip, 0, n - skip);
-    if (keep > 0 && !OutputAudio(&run->options.output, run->audioBlock.data() + 2 * skip,
-                                 static_cast<int>(keep)))
-      return false;
-    run->audioRendered += n;
-  }
-  return true;
+  int64_t skip = std::clamp<int64_t>(span.audioStart - at, 0, n);
+  int64_t keep = std::clamp<int64_t>(span.audioEnd - at - skip, 0, n - skip);
+  return keep <= 0 || OutputAudio(&run->options.output, stereo + 2 * skip, static_cast<int>(keep));
 }
 
 // Draws the show frame by frame, with its sound rendered up to each frame.
@@ -343,38 +327,32 @@ int RunFrames(CaptureRun *run) {
   CaptureOutput *out = &run->options.output;
   const Span &span = run->span;
   const int fps = run->options.fps;
-  int64_t &videoFrame = run->videoFrame;
+  Stepper *stepper = &run->stepper;
+  stepper->fps = fps;
+  stepper->deviceContext = run->window->deviceContext;
+  stepper->soundEnd = span.audioEnd;
+  stepper->sound = [run](const float *stereo, int n, int64_t at) {
+    return WriteSound(run, stereo, n, at);
+  };
+  const int64_t moment = static_cast<int64_t>(span.fromSeconds * audioRate);
+  StepShown shown;
   while (keepRunning && !interrupted &&
-         AudioPositionOfVideoFrame(videoFrame, fps) < span.audioEnd) {
-    int64_t shownAt = AudioPositionOfVideoFrame(videoFrame, fps);
-    OffscreenSetNow(shownAt);
-    if (!RenderAudioTo(run, shownAt)) return Fail(run, out->error);
-    OffscreenSinkSetHeard(static_cast<uint64_t>(shownAt));
-    // Which frame the timeline's lines belong to.
-    ProbeLine("frame %lld", static_cast<long long>(videoFrame));
-    SceneFrame(1.0 / fps);
-    SwapBuffers(run->window->deviceContext);
+         AudioPositionOfVideoFrame(stepper->videoFrame, fps) < span.audioEnd) {
+    if (!StepFrame(stepper, &shown)) return Fail(run, out->error);
     OffscreenReadFrame(run->pixels.data());
-    // A fade blocks the live program: the picture stands still while the
-    // music fades, so the frame repeats until the clock has caught up.
-    int64_t heldUntil = std::max(OffscreenNow(), AudioPositionOfVideoFrame(videoFrame + 1, fps));
-    if (!RenderAudioTo(run, std::min(heldUntil, span.audioEnd))) return Fail(run, out->error);
-    do {
-      if (out->kind == CaptureOutput::Still) {
-        if (!run->stillTaken && AudioPositionOfVideoFrame(videoFrame + 1, fps) >
-                                    static_cast<int64_t>(span.fromSeconds * audioRate)) {
-          if (!OutputFrame(out, run->pixels.data())) return Fail(run, out->error);
-          run->stillTaken = true;
-        }
-      } else if (videoFrame >= span.firstVideoFrame && videoFrame < span.endVideoFrame &&
-                 !OutputFrame(out, run->pixels.data())) {
-        return Fail(run, out->error);
+    if (out->kind == CaptureOutput::Still) {
+      if (StepReaches(stepper, shown, moment)) {
+        if (!OutputFrame(out, run->pixels.data())) return Fail(run, out->error);
+        run->stillTaken = true;
       }
-      ++videoFrame;
-      run->progress.Draw(std::min(videoFrame, span.videoFramesExpected), span.videoFramesExpected,
-                         fps);
-    } while (AudioPositionOfVideoFrame(videoFrame, fps) < heldUntil &&
-             AudioPositionOfVideoFrame(videoFrame, fps) < span.audioEnd);
+    } else {
+      // A picture that stood through a fade fills each video frame it stood for.
+      for (int64_t f = std::max(shown.first, span.firstVideoFrame);
+           f < std::min(shown.end, span.endVideoFrame); ++f)
+        if (!OutputFrame(out, run->pixels.data())) return Fail(run, out->error);
+    }
+    run->progress.Draw(std::min(stepper->videoFrame, span.videoFramesExpected),
+                       span.videoFramesExpected, fps);
     if (run->stillTaken) break;
   }
   return 0;
@@ -392,7 +370,8 @@ int Finish(CaptureRun *run) {
   if (out->kind != CaptureOutput::Still && out->framesWritten == 0)
     return Fail(run, std::string("the show ends before --from ") + moment);
   if (out->kind != CaptureOutput::Still &&
-      !RenderAudioTo(run, AudioPositionOfVideoFrame(run->videoFrame, run->options.fps)))
+      !StepperRenderTo(&run->stepper,
+                       AudioPositionOfVideoFrame(run->stepper.videoFrame, run->options.fps)))
     return Fail(run, out->error);
   if (!OutputFinish(out)) return Fail(run, out->error);
   DestroyAppWindow(run->window);

@@ -88,8 +88,7 @@ set(VELMOR_ROOM_SOURCES_fake platform/fake/fake_platform.cpp)
 set(VELMOR_ROOM_SOURCES_web
   platform/web/web_window.cpp platform/web/web_keys.cpp platform/web/web_gl.cpp
   platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
-  platform/web/web_heard_clock.cpp platform/web/web_runs.cpp platform/web/web_still.cpp
-  platform/web/web_openmpt.cpp)
+  platform/web/web_heard_clock.cpp platform/web/web_runs.cpp platform/web/web_openmpt.cpp)
 set(VELMOR_ROOM_SOURCES_win32 platform/win32/waveout_sink.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)

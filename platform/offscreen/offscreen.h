@@ -1,16 +1,14 @@
 // Controls of the offscreen back end: no display, an OpenGL context drawing
-// into an offscreen buffer of its window's size, and a virtual clock that
-// moves only when the driver moves it (a frame) or when the program sleeps.
+// into an offscreen buffer of its window's size, and a virtual clock
+// (platform/virtual_clock.h) that moves only when the driver moves it (a
+// frame) or when the program sleeps.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// Where the virtual clock stands, in audio frames since the capture began.
-int64_t OffscreenNow();
-void OffscreenSetNow(int64_t frames);
-// How many of those frames make a second: the audio rate the driver renders
-// at. Set before the first window, whose frame clock reads it.
+// How many of the clock's frames make a second: the audio rate the driver
+// renders at. Set before the first window, whose frame clock reads it.
 void OffscreenSetClockRate(int framesPerSecond);
 
 // Why the last GL context could not be made; empty when it could.

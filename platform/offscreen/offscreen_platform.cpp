@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/core/backend.h"
+#include "platform/virtual_clock.h"
 
 namespace {
 
@@ -116,8 +117,8 @@ void DestroyContext() {
 
 } // namespace
 
-int64_t OffscreenNow() { return now; }
-void OffscreenSetNow(int64_t frames) { now = frames; }
+int64_t VirtualClockNow() { return now; }
+void VirtualClockSet(int64_t position) { now = position; }
 void OffscreenSetClockRate(int framesPerSecond) { clockRate = framesPerSecond; }
 const std::string &OffscreenGlError() { return glError; }
 

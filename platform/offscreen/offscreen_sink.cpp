@@ -1,12 +1,13 @@
-#include "platform/offscreen/offscreen_sink.h"
-
+// The offscreen sink: nothing plays; the driver renders the player in step
+// with its frames and says which frame is being "heard".
 #include "platform/audio_sink.h"
+#include "platform/virtual_clock.h"
 
 namespace {
 uint64_t heard = 0;
 } // namespace
 
-void OffscreenSinkSetHeard(uint64_t frame) { heard = frame; }
+void VirtualClockSetHeard(uint64_t position) { heard = position; }
 
 // The tool renders the samples itself, in step with its frames.
 int SinkOpen(int, const SinkSource *) { return 1; }

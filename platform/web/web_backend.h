@@ -7,19 +7,13 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/virtual_clock.h"
 
 // Whether the virtual clock drives time and the sink (the still mode); on,
 // it counts `framesPerSecond` frames a second of the audio it is rendered in
 // step with.
 bool WebVirtualTime();
 void WebSetVirtualTime(bool on, int framesPerSecond);
-
-// The virtual clock, in audio frames since the show began.
-int64_t WebVirtualNow();
-void WebSetVirtualNow(int64_t frames);
-
-// The frame the still mode says is being heard.
-void WebSinkSetHeard(uint64_t frame);
 
 // Whether the GL context keeps its drawing buffer after it is shown, so that
 // the page can read the last frame back (the still mode asks for it).

@@ -187,7 +187,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE double velmor_heard_time() {
   return Live() ? HeardContextTime() : 0.0;
 }
 
-void WebSinkSetHeard(uint64_t frame) { stillHeard = frame; }
+void VirtualClockSetHeard(uint64_t position) { stillHeard = position; }
 
 int SinkOpen(int rate, const SinkSource *from) {
   if (sinkOpen) return 1;

@@ -50,8 +50,8 @@ void WebSetVirtualTime(bool on, int framesPerSecond) {
   virtualTime = on;
   virtualRate = framesPerSecond;
 }
-int64_t WebVirtualNow() { return virtualNow; }
-void WebSetVirtualNow(int64_t frames) { virtualNow = frames; }
+int64_t VirtualClockNow() { return virtualNow; }
+void VirtualClockSet(int64_t position) { virtualNow = position; }
 
 void WebYieldToNextFrame() {
   if (virtualTime)
