@@ -21,14 +21,14 @@
 #   fake       the test double: records calls, fails on request
 #   web        the browser one (Emscripten): a canvas, WebGL through the
 #              legacy GL emulation, Web Audio, the page's clock
-#   win32      Windows itself (MinGW-w64): the calls are Windows' own and the
+#   windows    Windows itself (MinGW-w64): the calls are Windows' own and the
 #              back end is only its sound sink, waveOut; no core
 #
 # velmor_add_program(<name>
 #   SOURCES <file>...        the program's own sources (its main, or tests)
 #   [ROOMS <room>...]        default: shell scene assets music (the whole show);
 #                            ROOMS with nothing after it: none
-#   [BACKEND sdl|offscreen|fake|web|win32]  none: a program that makes no platform calls
+#   [BACKEND sdl|offscreen|fake|web|windows]  none: a program that makes no platform calls
 #   [RESOURCES <library>]    the embedded pictures (default: velmor_resources
 #                            where that library exists, for programs with assets)
 #   [PROBE]                  the test build: ProbeLine writes its lines
@@ -40,7 +40,7 @@
 # program links follows from its back end: the desktop's (GLX) for sdl, GLVND's
 # OpenGL for offscreen, OSMesa for fake (the tests make their own contexts),
 # WebGL through Emscripten's legacy GL emulation for web, Windows' opengl32
-# and glu32 for win32.
+# and glu32 for windows.
 #
 # Cross-built (Emscripten, MinGW-w64), the packages are not pkg-config's: each
 # is a static library built for the target under VELMOR_DEPS (the folder that
@@ -86,7 +86,7 @@ set(VELMOR_ROOM_SOURCES_web
   platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
   platform/web/web_heard_clock.cpp platform/web/web_runs.cpp platform/web/web_still.cpp
   platform/web/web_openmpt.cpp)
-set(VELMOR_ROOM_SOURCES_win32 platform/win32/waveout_sink.cpp)
+set(VELMOR_ROOM_SOURCES_windows platform/windows/waveout_sink.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
 

@@ -5,18 +5,18 @@
 # licences.
 
 # The calls are Windows' own: the back end is only its sound sink, on no core.
-set(VELMOR_BACKEND_ROOMS_win32 win32)
+set(VELMOR_BACKEND_ROOMS_windows windows)
 
 # Windows' own GL and GLU.
-function(velmor_backend_gl_win32 name)
+function(velmor_backend_gl_windows name)
   target_link_libraries(${name} PRIVATE opengl32 glu32)
 endfunction()
 
-# What a program on the win32 back end is linked with: everything but the
+# What a program on the windows back end is linked with: everything but the
 # system's own DLLs inside the one .exe (no MinGW runtime DLLs to carry
 # beside it), and a window program, which opens no console. The C runtime,
 # linked last, calls the shell's WinMain, so it is asked for up front.
-function(velmor_backend_link_win32 name)
+function(velmor_backend_link_windows name)
   target_link_libraries(${name} PRIVATE winmm)
   target_link_options(${name} PRIVATE -static -s -mwindows -Wl,--undefined=WinMain)
 endfunction()
@@ -24,10 +24,10 @@ endfunction()
 enable_language(RC)
 # Standard error's lines shown in boxes where no one would read them: a
 # source of the program itself, as it starts on its own before WinMain.
-velmor_add_program(velmor SOURCES platform/win32/velmor.rc platform/win32/error_lines.cpp
-  BACKEND win32)
-set_source_files_properties(platform/win32/velmor.rc PROPERTIES
-  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/velmor.ico)
+velmor_add_program(velmor SOURCES platform/windows/velmor.rc platform/windows/error_lines.cpp
+  BACKEND windows)
+set_source_files_properties(platform/windows/velmor.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/velmor.ico)
 # Posts the full-screen toggle to a running intro, as any program may.
 velmor_add_program(velmor-toggle SOURCES tests/windows/post_toggle.cpp ROOMS)
 target_link_options(velmor-toggle PRIVATE -static)
@@ -41,7 +41,7 @@ add_custom_command(OUTPUT ${given}/velmor.exe
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:velmor> ${given}/velmor.exe DEPENDS velmor)
 list(APPEND given_files ${given}/velmor.exe)
 velmor_copy_file(${VELMOR_MODULE} ${given}/torva_velmor2.it given_files)
-velmor_copy_file(${CMAKE_SOURCE_DIR}/platform/win32/README.txt ${given}/README.txt given_files)
+velmor_copy_file(${CMAKE_SOURCE_DIR}/platform/windows/README.txt ${given}/README.txt given_files)
 velmor_copy_licences(${given}/licences given_files)
 list(TRANSFORM given_files REPLACE "^${CMAKE_BINARY_DIR}/" "" OUTPUT_VARIABLE members)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/velmor-for-torva.zip
