@@ -1,6 +1,7 @@
 # The two commands people use, over CMake. Each installs what is missing first.
+# Every configuration is a preset of CMakePresets.json, built through
+# scripts/build.sh PRESET [TARGET...]; the folders below are the presets'.
 BUILD := build
-JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all build run test clean artwork-sheet screenshots stills bench
 
@@ -8,15 +9,13 @@ all: build
 
 build:
 	@bash scripts/setup.sh
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS)
+	@bash scripts/build.sh default
 
 # Only the two programs it may start: a first run waits for the show, not for
 # the test suite's build.
 run:
 	@bash scripts/setup.sh
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target velmor velmor-capture
+	@bash scripts/build.sh default velmor velmor-capture
 	@bash scripts/run.sh
 
 # The whole suite twice: the normal build, then every program and test again
@@ -26,47 +25,40 @@ run:
 # then the browser build in headless Chromium, then the Windows build under Wine.
 test:
 	@bash scripts/setup.sh --tests
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS)
-	cd $(BUILD) && ctest --output-on-failure
+	@bash scripts/build.sh default
+	ctest --preset default
 	@$(MAKE) --no-print-directory test-sanitize test-fuzz gift-check web-check windows-check
 
 SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
-SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
-  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: sanitize test-sanitize fuzz-build test-fuzz fuzz
 
 sanitize:
 	@bash scripts/setup.sh --tests
-	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMOR_SANITIZE=ON >/dev/null
-	@cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	@bash scripts/build.sh sanitize
 
 # Programs that open a GL driver through EGL or GLX (the capture tool, the
-# intro in Xvfb) run apart, with the driver preloaded so that its one-time
-# allocations can be told from ours (see tests/lsan.supp). Left out: the long
-# runs, tests timed against a bound (label `timing`), the whole-show capture
-# (its label is lost in discovery), and the resident-size test, which ASan's
-# quarantine of freed memory fails by design.
+# intro in Xvfb) run apart (the test preset sanitize-gl), with the driver
+# preloaded so that its one-time allocations can be told from ours (see
+# tests/lsan.supp). Left out: the long runs, tests timed against a bound
+# (label `timing`), the whole-show capture (its label is lost in discovery),
+# and the resident-size test, which ASan's quarantine of freed memory fails by
+# design.
 GL_DRIVER := $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so))
 test-sanitize: sanitize
-	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -LE 'long|capture|live'
-	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) LD_PRELOAD=$(GL_DRIVER) \
-	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:verify_asan_link_order=0 \
-	  ctest --output-on-failure -L 'capture|live' -LE 'long|timing' -E '^(Capture\.WholeShow.*|live_fault_toggles)$$'
+	ctest --preset sanitize
+	LD_PRELOAD=$(GL_DRIVER) ctest --preset sanitize-gl
 
 # The fuzzers need clang's libFuzzer: a build of their own.
 fuzz-build:
 	@bash scripts/setup.sh --tests
-	@CC=clang-14 CXX=clang++-14 cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	@bash scripts/build.sh fuzz
 
 # Committed crash inputs replayed, then 5 seconds of fuzzing each.
 test-fuzz: fuzz-build
-	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+	ctest --preset fuzz
 
 # Each fuzzer for FUZZ_SECONDS (default 60), one after the other, keeping
 # the corpus it grows in $(FUZZ_BUILD)/runs/.
@@ -78,21 +70,16 @@ fuzz: fuzz-build
 clean:
 	rm -rf $(BUILD)
 
-# The intro in a browser, built with Emscripten (in $(WEB_CMAKE)/) into
+# The intro in a browser, built with Emscripten (in build-emscripten/) into
 # $(WEB_BUILD)/, the folder to publish: the page, velmor.js, velmor.wasm, the
 # module and the libraries' licences. The libraries are built for the browser
 # once, into a cache shared between checkouts (scripts/third-party.sh web).
 WEB_BUILD := build-web
-WEB_CMAKE := build-emscripten
 WEB_PORT := 8000
 .PHONY: web web-serve web-check web-screenshots
 web:
 	@bash scripts/setup.sh --web
-	@export NODE_PATH=/usr/share/nodejs; \
-	  deps=$$(bash scripts/third-party.sh web) || exit 1; \
-	  emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$$deps" \
-	    -DVELMOR_WEB_PAGE="$(CURDIR)/$(WEB_BUILD)" >/dev/null && \
-	  cmake --build $(WEB_CMAKE) -j$(JOBS)
+	@bash scripts/build.sh web
 
 # The page in headless Chromium (about two minutes): first the audio
 # worklet's processor and player in Node; the cover, the still hook's frame
@@ -107,8 +94,7 @@ web:
 PAGE_ENGINES := chromium firefox webkit
 web-check: web
 	@bash scripts/setup.sh --tests --browsers
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture velmor-module
+	@bash scripts/build.sh default velmor-capture velmor-module
 	bash tests/licences_check.sh $(WEB_BUILD)
 	VELMOR_WEB=$(WEB_BUILD) node --test tests/web/worklet_tests.mjs
 	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
@@ -131,10 +117,7 @@ WIN_BUILD := build-win
 .PHONY: windows windows-check
 windows:
 	@bash scripts/setup.sh --windows
-	@deps=$$(bash scripts/third-party.sh windows) || exit 1; \
-	  cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	    -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$$deps" >/dev/null && \
-	  cmake --build $(WIN_BUILD) -j$(JOBS)
+	@bash scripts/build.sh windows
 	@echo "windows: $(WIN_BUILD)/velmor.exe, $(WIN_BUILD)/velmor-for-torva.zip"
 
 # The Windows build under Wine in Xvfb with a fresh prefix (about a minute):
@@ -145,8 +128,7 @@ windows:
 # the licences the zip carries: all permissive.
 windows-check: windows
 	@bash scripts/setup.sh --tests
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture
+	@bash scripts/build.sh default velmor-capture
 	bash tests/licences_check.sh $(WIN_BUILD)/velmor-for-torva.zip
 	./$(BUILD)/velmor-capture --fps 10 --still 0.5 $(BUILD)/bare-frame.png
 	@rm -rf $(BUILD)/whole-music
@@ -184,8 +166,7 @@ gift:
 # module, and the refusals (about two minutes); two gifts made at once.
 gift-check:
 	@bash scripts/setup.sh --tests
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target velmor-capture artwork_tests
+	@bash scripts/build.sh default velmor-capture artwork_tests
 	bash tests/gift/out_safety.sh
 	bash tests/gift/gift_check.sh
 	bash tests/gift/two_gifts.sh
@@ -210,8 +191,7 @@ stills: build
 # intro's memory is measured under Xvfb, which --tests installs.
 bench:
 	@bash scripts/setup.sh --tests
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target velmor-bench
+	@bash scripts/build.sh default velmor-bench
 	./$(BUILD)/bench/velmor-bench --json $(BUILD)/bench.json --markdown docs/PERFORMANCE.md
 
 # The music rendered offline: docs/module_report.txt and docs/module_sonogram.png.

@@ -23,14 +23,14 @@
 #   fake       the test double: records calls, fails on request
 #   web        the browser one (Emscripten): a canvas, WebGL through the
 #              legacy GL emulation, Web Audio, the page's clock
-#   win32      Windows itself (MinGW-w64): the calls are Windows' own and the
+#   windows    Windows itself (MinGW-w64): the calls are Windows' own and the
 #              back end is only its sound sink, waveOut; no core
 #
 # velmor_add_program(<name>
 #   SOURCES <file>...        the program's own sources (its main, or tests)
 #   [ROOMS <room>...]        default: shell scene assets music (the whole show);
 #                            ROOMS with nothing after it: none
-#   [BACKEND sdl|offscreen|fake|web|win32]  none: a program that makes no platform calls
+#   [BACKEND sdl|offscreen|fake|web|windows]  none: a program that makes no platform calls
 #   [RESOURCES <library>]    the embedded pictures (default: velmor_resources
 #                            where that library exists, for programs with assets)
 #   [PROBE]                  the test build: ProbeLine writes its lines
@@ -42,7 +42,7 @@
 # program links follows from its back end: the desktop's (GLX) for sdl, GLVND's
 # OpenGL for offscreen, OSMesa for fake (the tests make their own contexts),
 # WebGL through Emscripten's legacy GL emulation for web, Windows' opengl32
-# and glu32 for win32.
+# and glu32 for windows.
 #
 # Cross-built (Emscripten, MinGW-w64), the packages are not pkg-config's: each
 # is a static library built for the target under VELMOR_DEPS (the folder that
@@ -89,40 +89,9 @@ set(VELMOR_ROOM_SOURCES_web
   platform/web/web_window.cpp platform/web/web_keys.cpp platform/web/web_gl.cpp
   platform/web/web_immediate.cpp platform/web/web_time.cpp platform/web/web_sink.cpp
   platform/web/web_heard_clock.cpp platform/web/web_runs.cpp platform/web/web_openmpt.cpp)
-set(VELMOR_ROOM_SOURCES_win32 platform/win32/waveout_sink.cpp)
+set(VELMOR_ROOM_SOURCES_windows platform/windows/waveout_sink.cpp)
 set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
-
-# What a program on the web back end is linked with, beside its GL. The shell
-# keeps its own blocking loop: Sleep, WaitMessage and SwapBuffers give the
-# browser its turn through Asyncify; no wait happens below a call through a
-# pointer, so indirect calls are left uninstrumented, which keeps the
-# player's and the decoders' code as fast as without Asyncify. main and the
-# still hook are started by the page (MODULARIZE, no run on load), which also
-# puts the module into the file system (FS) before the show opens it.
-# libopenmpt is not linked: its calls go to the worklet's player
-# (platform/web/web_openmpt.cpp), through plain imports that never unwind.
-# Nothing here catches exceptions, so none are compiled in. The link
-# optimises for size (the sources are compiled at -O3).
-set(VELMOR_WEB_LINK_OPTIONS
-  -Oz -sASYNCIFY=1 -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536
-  -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432 -sMODULARIZE=1 -sEXPORT_NAME=createVelmor
-  -sINVOKE_RUN=0 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_receive,_web_sink_underruns,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position,_velmor_heard_time"
-  "-sEXPORTED_RUNTIME_METHODS=ccall,FS")
-# The OpenGL 1.1 calls that the web back end adapts to WebGL 1 on their way
-# out (platform/web/web_gl.cpp), in our code and in libGLU.a alike.
-set(VELMOR_WEB_GL_WRAPS
-  -Wl,--wrap=glTexImage2D -Wl,--wrap=glTexParameteri -Wl,--wrap=glGetIntegerv
-  -Wl,--wrap=glPixelStorei -Wl,--wrap=glBegin -Wl,--wrap=glEnd -Wl,--wrap=glColor3f
-  -Wl,--wrap=glColor4f -Wl,--wrap=glTexCoord2f -Wl,--wrap=glVertex2f -Wl,--wrap=glHint
-  -Wl,--wrap=glShadeModel)
-
-# What a program on the win32 back end is linked with: everything but the
-# system's own DLLs inside the one .exe (no MinGW runtime DLLs to carry
-# beside it), and a window program, which opens no console. The C runtime,
-# linked last, calls the shell's WinMain, so it is asked for up front.
-set(VELMOR_WIN32_LINK_OPTIONS -static -s -mwindows -Wl,--undefined=WinMain)
 
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
 set(VELMOR_ROOM_NEEDS_music records player)
@@ -157,19 +126,26 @@ if(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX __USE_MINGW_ANSI_STDIO=1)
 endif()
 
-# Where each package lives under VELMOR_DEPS: its folder and its library.
-# Windows has GLU of its own (glu32).
-set(VELMOR_BUILT_PACKAGE_libjpeg libjpeg-turbo-2.1.5 libjpeg.a)
-set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 libopenmpt.a)
-set(VELMOR_BUILT_PACKAGES libjpeg libopenmpt)
-if(EMSCRIPTEN)
-  set(VELMOR_BUILT_PACKAGE_glu glu-9.0.2 libGLU.a)
-  # libopenmpt is linked into the audio worklet's program only; the page's
-  # program compiles against its headers and calls it there
-  # (platform/web/web_openmpt.cpp). One build, one licence.
-  set(VELMOR_BUILT_PACKAGE_libopenmpt_worklet libopenmpt-0.6.9 libopenmpt.a)
-  set(VELMOR_BUILT_PACKAGE_libopenmpt libopenmpt-0.6.9 HEADERS)
-  list(APPEND VELMOR_BUILT_PACKAGES glu)
+# Where each package lives under VELMOR_DEPS, VELMOR_BUILT_PACKAGE_<name>:
+# its folder, its library and the <name>-<version> its licences are given
+# under, as scripts/third-party.sh, which chooses the versions, lists them in
+# packages.txt. Windows has GLU of its own (glu32).
+set(VELMOR_BUILT_PACKAGES)
+if(CMAKE_CROSSCOMPILING)
+  set(built "${VELMOR_DEPS}/packages.txt")
+  if(NOT VELMOR_DEPS OR NOT EXISTS "${built}")
+    message(FATAL_ERROR "velmor: no list of the libraries built for the target (VELMOR_DEPS="
+                        "\"${VELMOR_DEPS}\"); build them with scripts/third-party.sh and pass "
+                        "what it prints as -DVELMOR_DEPS=, as scripts/build.sh does")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${built}")
+  file(STRINGS "${built}" rows)
+  foreach(row IN LISTS rows)
+    string(REPLACE " " ";" row "${row}")
+    list(POP_FRONT row package)
+    set(VELMOR_BUILT_PACKAGE_${package} ${row})
+    list(APPEND VELMOR_BUILT_PACKAGES ${package})
+  endforeach()
 endif()
 
 # An imported target for a package built for the target, made once per build.
@@ -236,6 +212,24 @@ function(velmor_room room)
   endforeach()
 endfunction()
 
+# A back end may say, in functions of its own:
+#   velmor_backend_gl_<back end>(<program>)    the GL a drawing program links
+#   velmor_backend_link_<back end>(<program>)  what every program on it links
+# and in VELMOR_BACKEND_ROOMS_<back end> the rooms it brings (default: its
+# own and the core). The desktop's are here; a back end built for another
+# system states its own in platform/<back end>/package.cmake.
+function(velmor_backend_gl_sdl name)
+  find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+  velmor_package_target(glu glu)
+  target_link_libraries(${name} PRIVATE OpenGL::GL ${glu})
+endfunction()
+
+function(velmor_backend_gl_offscreen name)
+  find_package(OpenGL REQUIRED COMPONENTS OpenGL)
+  velmor_package_target(glu glu)
+  target_link_libraries(${name} PRIVATE OpenGL::OpenGL ${glu})
+endfunction()
+
 function(velmor_add_program name)
   cmake_parse_arguments(ARG "PROBE;TEST" "BACKEND;RESOURCES" "SOURCES;ROOMS;PACKAGES;DEFINES;LIBS"
                         ${ARGN})
@@ -247,8 +241,8 @@ function(velmor_add_program name)
   target_compile_definitions(${name} PRIVATE ${ARG_DEFINES})
 
   set(group ${ARG_ROOMS})
-  if(ARG_BACKEND STREQUAL "win32")
-    list(APPEND group win32)
+  if(DEFINED VELMOR_BACKEND_ROOMS_${ARG_BACKEND})
+    list(APPEND group ${VELMOR_BACKEND_ROOMS_${ARG_BACKEND}})
   elseif(ARG_BACKEND)
     list(APPEND group ${ARG_BACKEND} core)
   endif()
@@ -276,24 +270,14 @@ function(velmor_add_program name)
     target_link_libraries(${name} PRIVATE "$<LINK_GROUP:RESCAN,${joined}>")
   endif()
 
-  # Drawing rooms need GL and GLU; which GL is the back end's choice.
-  if(("scene" IN_LIST ARG_ROOMS OR "assets" IN_LIST ARG_ROOMS) AND ARG_BACKEND STREQUAL "win32")
-    target_link_libraries(${name} PRIVATE opengl32 glu32)
-  elseif("scene" IN_LIST ARG_ROOMS OR "assets" IN_LIST ARG_ROOMS)
-    velmor_package_target(glu glu)
-    if(ARG_BACKEND STREQUAL "sdl")
-      find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
-      target_link_libraries(${name} PRIVATE OpenGL::GL ${glu})
-    elseif(ARG_BACKEND STREQUAL "offscreen")
-      find_package(OpenGL REQUIRED COMPONENTS OpenGL)
-      target_link_libraries(${name} PRIVATE OpenGL::OpenGL ${glu})
-    elseif(ARG_BACKEND STREQUAL "web")
-      # GL is the browser's, through Emscripten's emulation of OpenGL 1.1.
-      target_link_libraries(${name} PRIVATE ${glu})
-      target_link_options(${name} PRIVATE -sLEGACY_GL_EMULATION=1 -sGL_UNSAFE_OPTS=0
-        ${VELMOR_WEB_GL_WRAPS})
+  # Drawing rooms need GL and GLU; which GL is the back end's choice, and the
+  # test double's (and a program's without a back end) is OSMesa.
+  if("scene" IN_LIST ARG_ROOMS OR "assets" IN_LIST ARG_ROOMS)
+    if(COMMAND velmor_backend_gl_${ARG_BACKEND})
+      cmake_language(CALL velmor_backend_gl_${ARG_BACKEND} ${name})
     else()
       velmor_package_target(osmesa osmesa)
+      velmor_package_target(glu glu)
       target_link_libraries(${name} PRIVATE ${osmesa} ${glu})
     endif()
   endif()
@@ -302,11 +286,8 @@ function(velmor_add_program name)
     target_link_libraries(${name} PRIVATE ${imported})
   endforeach()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
-  if(ARG_BACKEND STREQUAL "web")
-    target_link_options(${name} PRIVATE ${VELMOR_WEB_LINK_OPTIONS})
-  elseif(ARG_BACKEND STREQUAL "win32")
-    target_link_libraries(${name} PRIVATE winmm)
-    target_link_options(${name} PRIVATE ${VELMOR_WIN32_LINK_OPTIONS})
+  if(COMMAND velmor_backend_link_${ARG_BACKEND})
+    cmake_language(CALL velmor_backend_link_${ARG_BACKEND} ${name})
   endif()
   if(ARG_TEST)
     find_package(GTest REQUIRED)

@@ -1,7 +1,7 @@
 // The Windows-shaped calls that the shell and the scene make, with their names,
 // types and constants, so that the shell and the scene are written once, as
 // Windows code, whichever back end runs them. On Windows they are Windows' own
-// (platform/win32/windows_calls.h). Elsewhere four back ends implement them
+// (platform/windows/windows_calls.h). Elsewhere four back ends implement them
 // and one is chosen at link time: sdl/ (live window), offscreen/ (capture),
 // fake/ (tests) and web/ (the browser).
 //
@@ -15,7 +15,7 @@
 #pragma once
 
 #if defined(_WIN32)
-#include "platform/win32/windows_calls.h"
+#include "platform/windows/windows_calls.h"
 #else
 
 #include <cstddef>

@@ -22,7 +22,6 @@ else
   words=${WORDS:-} photos=${PHOTOS:-} music=${MUSIC:-} out=${OUT:-} targets=${TARGETS:-}
 fi
 out=${out:-gift}
-jobs=$(nproc 2>/dev/null || echo 2)
 
 say() { echo "gift: $*" >&2; }
 refuse() {
@@ -49,7 +48,8 @@ why=$(gift_out_refusal "$root" "$out" "$words" "$photos" "$music")
 [ -z "$why" ] || refuse "$why"
 
 bash "$root/scripts/setup.sh" --tests
-# One gift at a time per checkout: they share the build below.
+# One gift at a time per checkout: they share the build below, the folder
+# that the gift-* presets of CMakePresets.json build from and into.
 gift_build=$root/build-gift
 mkdir -p "$gift_build"
 exec {lock}>"$gift_build/lock"
@@ -61,8 +61,7 @@ fi
 started=$(date +%s.%N)
 # The tools, from the normal build.
 say "building the tools"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j"$jobs" --target velmor-artwork velmor-module >/dev/null
+bash "$root/scripts/build.sh" default velmor-artwork velmor-module >/dev/null
 tools=$root/build/tools
 
 if [ -n "$music" ]; then
@@ -85,9 +84,7 @@ gift_out_begin "$out"
 part=$gift_part
 
 say "building the intro with them"
-cmake -S "$root" -B "$gift_build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVELMOR_IMAGES="$images" -DVELMOR_MODULE="$module" >/dev/null
-cmake --build "$gift_build/native" -j"$jobs" --target velmor velmor-capture >/dev/null
+bash "$root/scripts/build.sh" gift-native velmor velmor-capture >/dev/null
 mkdir "$part/images"
 cp "$images"/* "$part/images/"
 cp "$gift_build/native/velmor" "$gift_build/native/velmor-capture" "$part/"
@@ -99,21 +96,13 @@ bash "$root/tools/artwork/contact_sheet.sh" "$part/preview.png" "$part/images" "
 if [ "$want_web" = 1 ]; then
   say "building the browser page"
   bash "$root/scripts/setup.sh" --web
-  deps=$(NODE_PATH=/usr/share/nodejs bash "$root/scripts/third-party.sh" web)
-  NODE_PATH=/usr/share/nodejs emcmake cmake -S "$root" -B "$gift_build/emscripten" \
-    -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$deps" -DVELMOR_IMAGES="$images" \
-    -DVELMOR_MODULE="$module" -DVELMOR_WEB_PAGE="$gift_build/web" >/dev/null
-  NODE_PATH=/usr/share/nodejs cmake --build "$gift_build/emscripten" -j"$jobs" >/dev/null
+  bash "$root/scripts/build.sh" gift-web >/dev/null
   cp -R "$gift_build/web" "$part/web"
 fi
 if [ "$want_windows" = 1 ]; then
   say "building the Windows program"
   bash "$root/scripts/setup.sh" --windows
-  deps=$(bash "$root/scripts/third-party.sh" windows)
-  cmake -S "$root" -B "$gift_build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DVELMOR_DEPS="$deps" -DVELMOR_IMAGES="$images" \
-    -DVELMOR_MODULE="$module" >/dev/null
-  cmake --build "$gift_build/windows" -j"$jobs" >/dev/null
+  bash "$root/scripts/build.sh" gift-windows >/dev/null
   cp "$gift_build/windows/velmor-for-torva.zip" "$part/"
 fi
 

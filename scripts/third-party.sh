@@ -12,11 +12,17 @@
 #
 # Each target has its own folder, <cache>/web or <cache>/windows, where <cache>
 # is $VELMOR_CACHE or ~/.cache/velmor:
-#   <name>-<version>/{include,lib,licence}   one per library, valid once
-#                     .complete exists (written last) and names the current recipe
+#   <name>-<version>-<recipe>/{include,lib,licence}   one per library and
+#                     recipe (the start of a digest of it), valid once .complete
+#                     exists (written last) and names the whole digest, so that
+#                     checkouts whose recipes differ share the cache without
+#                     rebuilding or removing each other's libraries
 #   sources/          the upstream tarballs, so a rebuild needs no network
 #   apt/              a private apt state: the system's apt set-up is never touched
 #   logs/             one build log per library
+#   packages.txt      what the programs' build links, one line a library: the
+#                     name it is linked by, its folder, its archive and
+#                     <name>-<version>, which names its licences
 set -euo pipefail
 
 usage="usage: scripts/third-party.sh web|windows"
@@ -137,9 +143,7 @@ web_libopenmpt() {
     LDFLAGS="-fwasm-exceptions" emconfigure ./configure --host=i686-pc-linux-gnu
   emmake make -j"$jobs"
   emmake make install-nobase_includeHEADERS
-  mkdir -p "$dest/lib" "$dest/licence"
-  cp .libs/libopenmpt.a "$dest/lib/"
-  cp LICENSE "$dest/licence/"
+  install_libopenmpt "$dest"
 }
 
 # CMake's type-size check misreads wasm objects, hence the size presets.
@@ -151,6 +155,13 @@ web_libjpeg_turbo() {
     -DCMAKE_BUILD_TYPE=Release -DSIZE_T=4 -DHAVE_SIZE_T=TRUE -DUNSIGNED_LONG=4 \
     -DHAVE_UNSIGNED_LONG=TRUE
   emmake make -j"$jobs" jpeg-static
+  install_libjpeg_turbo "$dest"
+}
+
+# Every build of libjpeg-turbo ends alike, in its build folder: the library,
+# the four headers a program includes, and the licences.
+install_libjpeg_turbo() {
+  local dest=$1
   mkdir -p "$dest/lib" "$dest/include" "$dest/licence"
   cp libjpeg.a "$dest/lib/"
   cp jconfig.h ../jpeglib.h ../jmorecfg.h ../jerror.h "$dest/include/"
@@ -169,17 +180,25 @@ configure_libopenmpt() {
     --without-pulseaudio --without-sndfile --without-flac
 }
 
+# The library and its licence, beside the headers its own install put there.
+install_libopenmpt() {
+  local dest=$1
+  mkdir -p "$dest/lib" "$dest/licence"
+  cp .libs/libopenmpt.a "$dest/lib/"
+  cp LICENSE "$dest/licence/"
+}
+
 # Only the mipmap builder: Emscripten's GL emulation brings its own matrix
 # helpers (gluOrtho2D and friends), which the rest of libutil would shadow.
-# Its pixel-store calls go through web-glu-pixel-store.c (why: see there). The
-# GL calls stay unresolved until the program links Emscripten's GL; the header
-# comes from GLU itself, gl.h from Emscripten.
+# Its pixel-store calls go through the web back end's glu_pixel_store.c (why:
+# see there). The GL calls stay unresolved until the program links
+# Emscripten's GL; the header comes from GLU itself, gl.h from Emscripten.
 web_glu() {
   local dest=$1
   cd "$src"
   emcc -O2 -DLIBRARYBUILD -DglGetIntegerv=WebGluGetIntegerv -DglPixelStorei=WebGluPixelStorei \
     -Iinclude -Isrc/include -c src/libutil/mipmap.c -o mipmap.o
-  emcc -O2 -Wall -Wextra -Werror -c "$here/web-glu-pixel-store.c" -o pixel-store.o
+  emcc -O2 -Wall -Wextra -Werror -c "$here/../platform/web/glu_pixel_store.c" -o pixel-store.o
   emar rcs libGLU.a mipmap.o pixel-store.o
   mkdir -p "$dest/lib" "$dest/include/GL" "$dest/licence"
   cp libGLU.a "$dest/lib/"
@@ -202,9 +221,7 @@ windows_libopenmpt() {
     ./configure --host=x86_64-w64-mingw32
   make -j"$jobs"
   make install-nobase_includeHEADERS install-pkgconfigDATA
-  mkdir -p "$dest/lib" "$dest/licence"
-  cp .libs/libopenmpt.a "$dest/lib/"
-  cp LICENSE "$dest/licence/"
+  install_libopenmpt "$dest"
 }
 
 # The install prefix must be given: the default (c:/libjpeg-turbo-gcc64) stops
@@ -218,30 +235,30 @@ windows_libjpeg_turbo() {
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="-O2" -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" \
     -DENABLE_SHARED=OFF -DWITH_SIMD=0 -DWITH_TURBOJPEG=OFF
   make -j"$jobs" jpeg-static
-  mkdir -p "$dest/lib" "$dest/include" "$dest/licence"
-  cp libjpeg.a "$dest/lib/"
-  cp jconfig.h ../jpeglib.h ../jmorecfg.h ../jerror.h "$dest/include/"
-  cp ../LICENSE.md ../README.ijg "$dest/licence/"
+  install_libjpeg_turbo "$dest"
 }
 
-# ensure <name> <version> <Debian source package> <recipe> <how long> [files it compiles]
+# ensure <linked as> <name> <version> <Debian source package> <recipe> <how long>
+#        [files it compiles, or the helpers it calls as <(declare -f helper)]
 # The stamp holds a digest of the recipe and of our own files it compiles, so a
 # changed recipe rebuilds instead of reusing an older result. The recipe is
 # digested under the name build_<name>, not its own, so the stamp follows what
 # the recipe does and not what the script calls it (each target's stamps live
-# in its own folder).
+# in its own folder). The library is added to the list of what is built.
+built=""
 ensure() {
-  local name=$1 version=$2 pkg=$3 build=$4 duration=$5
-  shift 5
-  local dest="$root/$name-$version"
+  local linked=$1 name=$2 version=$3 pkg=$4 build=$5 duration=$6
+  shift 6
   local log="$root/logs/$name-$version.log"
   local recipe
   recipe=$({
     declare -f "$build" | sed "1s/^$build /build_${name//-/_} /"
     if [ $# -gt 0 ]; then cat "$@"; fi
   } | sha256sum | cut -d' ' -f1)
+  local dest="$root/$name-$version-${recipe:0:12}"
   if [ -f "$dest/.complete" ] && [ "$(cat "$dest/.complete")" = "$recipe" ]; then
     say "$name $version cached"
+    add_built "$linked" "$dest" "$name-$version"
     return 0
   fi
   say "building $name $version ($duration)"
@@ -265,20 +282,42 @@ ensure() {
     exit 1
   fi
   echo "$recipe" >"$dest/.complete"
+  add_built "$linked" "$dest" "$name-$version"
+}
+
+# add_built <linked as> <folder> <name>-<version>: one line of packages.txt.
+# Each recipe leaves one archive in lib/ (or none, for headers alone).
+add_built() {
+  local archives=("$2"/lib/*.a)
+  [ ${#archives[@]} -eq 1 ] || { say "$2/lib holds ${#archives[@]} archives, not one"; exit 1; }
+  local archive=${archives[0]##*/}
+  [ -e "${archives[0]}" ] || archive=HEADERS
+  built+="$1 ${2##*/} $archive $3"$'\n'
+}
+
+# Rewritten only when it changes: the programs' builds reconfigure when it does.
+write_built() {
+  if [ "$(cat "$root/packages.txt" 2>/dev/null)"$'\n' != "$built" ]; then
+    printf '%s' "$built" >"$root/packages.txt.new"
+    mv "$root/packages.txt.new" "$root/packages.txt"
+  fi
 }
 
 case "$target" in
   web)
-    ensure libopenmpt 0.6.9 libopenmpt web_libopenmpt "about 2 minutes" \
-      <(declare -f configure_libopenmpt)
-    ensure libjpeg-turbo 2.1.5 libjpeg-turbo web_libjpeg_turbo "about 15 seconds"
-    ensure glu 9.0.2 libglu web_glu "a few seconds" "$here/web-glu-pixel-store.c"
+    ensure libopenmpt libopenmpt 0.6.9 libopenmpt web_libopenmpt "about 2 minutes" \
+      <(declare -f configure_libopenmpt install_libopenmpt)
+    ensure libjpeg libjpeg-turbo 2.1.5 libjpeg-turbo web_libjpeg_turbo "about 15 seconds" \
+      <(declare -f install_libjpeg_turbo)
+    ensure glu glu 9.0.2 libglu web_glu "a few seconds" "$here/../platform/web/glu_pixel_store.c"
     ;;
   windows)
-    ensure libopenmpt 0.6.9 libopenmpt windows_libopenmpt "about 3 minutes" \
-      <(declare -f configure_libopenmpt)
-    ensure libjpeg-turbo 2.1.5 libjpeg-turbo windows_libjpeg_turbo "about 15 seconds" "$toolchain"
+    ensure libopenmpt libopenmpt 0.6.9 libopenmpt windows_libopenmpt "about 3 minutes" \
+      <(declare -f configure_libopenmpt install_libopenmpt)
+    ensure libjpeg libjpeg-turbo 2.1.5 libjpeg-turbo windows_libjpeg_turbo "about 15 seconds" \
+      "$toolchain" <(declare -f install_libjpeg_turbo)
     ;;
 esac
+write_built
 
 echo "$root"

@@ -138,8 +138,6 @@ void __real_glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsiz
                          GLsizei height, GLint border, GLenum format, GLenum type,
                          const void *pixels);
 void __real_glTexParameteri(GLenum target, GLenum name, GLint value);
-void __real_glGetIntegerv(GLenum name, GLint *value);
-void __real_glPixelStorei(GLenum name, GLint value);
 
 // WebGL 1 has no sized internal formats (nor the old component counts): the
 // texture takes the format of the data given.
@@ -246,32 +244,6 @@ void __wrap_glVertex2f(GLfloat x, GLfloat y) {
 
 } // extern "C"
 
-namespace {
-
-// Pixel-storage modes of OpenGL 1.1 that WebGL 1 lacks. It behaves as if each
-// were at its default of 0, which is how GLU finds and leaves them.
-bool MissingStoreMode(GLenum name) {
-  switch (name) {
-  case GL_UNPACK_SWAP_BYTES:
-  case GL_UNPACK_LSB_FIRST:
-  case GL_UNPACK_ROW_LENGTH:
-  case GL_UNPACK_SKIP_ROWS:
-  case GL_UNPACK_SKIP_PIXELS:
-  case GL_PACK_SWAP_BYTES:
-  case GL_PACK_LSB_FIRST:
-  case GL_PACK_ROW_LENGTH:
-  case GL_PACK_SKIP_ROWS:
-  case GL_PACK_SKIP_PIXELS:
-  case GL_UNPACK_SKIP_IMAGES:
-  case GL_UNPACK_IMAGE_HEIGHT:
-  case GL_PACK_SKIP_IMAGES:
-  case GL_PACK_IMAGE_HEIGHT: return true;
-  default: return false;
-  }
-}
-
-} // namespace
-
 extern "C" {
 
 // WebGL shades smoothly and has no perspective-correction hint (it always
@@ -285,19 +257,6 @@ void __wrap_glHint(GLenum target, GLenum mode) {
 
 void __wrap_glShadeModel(GLenum mode) {
   if (mode != GL_SMOOTH) __real_glShadeModel(mode);
-}
-
-void __wrap_glGetIntegerv(GLenum name, GLint *value) {
-  if (value != nullptr && MissingStoreMode(name)) {
-    *value = 0;
-    return;
-  }
-  __real_glGetIntegerv(name, value);
-}
-
-void __wrap_glPixelStorei(GLenum name, GLint value) {
-  if (MissingStoreMode(name) && value == 0) return;
-  __real_glPixelStorei(name, value);
 }
 
 } // extern "C"

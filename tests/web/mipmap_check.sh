@@ -8,12 +8,13 @@ export NODE_PATH=/usr/share/nodejs
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 deps=$(bash "$root/scripts/third-party.sh" web)
+glu=$deps/$(awk '$1 == "glu" { print $2 }' "$deps/packages.txt")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 g++ -O2 -o "$work/native" "$here/mipmap_levels.cpp" -lGLU -lGL
-em++ -O2 -I"$deps/glu-9.0.2/include" -o "$work/web.js" "$here/mipmap_levels.cpp" \
-  "$deps/glu-9.0.2/lib/libGLU.a" -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH 2>/dev/null
+em++ -O2 -I"$glu/include" -o "$work/web.js" "$here/mipmap_levels.cpp" "$glu/lib/libGLU.a" \
+  -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH 2>/dev/null
 
 pictures=("$root"/assets/images/*.jpg)
 convert -size 300x200 plasma:fractal -seed 7 "$work/odd.png"

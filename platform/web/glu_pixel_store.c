@@ -1,5 +1,7 @@
-/* Compiled into the browser build's libGLU.a beside GLU's own mipmap.c, whose
- * glGetIntegerv and glPixelStorei calls are renamed to these two.
+/* Compiled by scripts/third-party.sh into the browser build's libGLU.a beside
+ * GLU's own mipmap.c, whose glGetIntegerv and glPixelStorei calls are renamed
+ * to these two: the one answer to the modes below, for every program that
+ * links that GLU (the page's and the mipmap check's alike).
  *
  * GLU's mipmap builder saves every pixel-store mode, sets the ones it needs,
  * uploads, and restores them. WebGL 1 has only the two alignments among those
