@@ -12,8 +12,7 @@ int main() {
     return 1;
   }
   if (!PostMessageA(window, WM_TOGGLEFULLSCREEN, 0, 0)) {
-    std::fprintf(stderr, "velmor-toggle: cannot post to the window (error %lu)\n",
-                 GetLastError());
+    std::fprintf(stderr, "velmor-toggle: cannot post to the window (error %lu)\n", GetLastError());
     return 1;
   }
   return 0;
