@@ -57,6 +57,8 @@ EM_JS(int, web_audio_open, (int rate, float *samples, uint32_t *marks, int most)
     err('velmor: no sound output: the page plays at ' + ctx.sampleRate + ' Hz, not ' + rate);
     return 0;
   }
+  // Whether the output may be asked when it is heard (web_output_times).
+  Module.velmorAskOutput = navigator.userAgent.indexOf('Firefox/') < 0;
   var node;
   try {
     node = new AudioWorkletNode(ctx, 'velmor-player', {
@@ -122,8 +124,6 @@ EM_JS(void, web_output_times, (double *out), {
   var base = out >> 3;
   HEAPF64.fill(0, base, base + 7);
   if (!ctx) return;
-  if (!('velmorAskOutput' in Module))
-    Module.velmorAskOutput = navigator.userAgent.indexOf('Firefox/') < 0;
   var ask = Module.velmorAskOutput;
   var stamp = ask && ctx.getOutputTimestamp ? ctx.getOutputTimestamp() : null;
   if (stamp && typeof stamp.contextTime == 'number' && typeof stamp.performanceTime == 'number') {
