@@ -29,6 +29,7 @@
 #include "music/player_core.h"
 #include "music/real_fft.h"
 #include "platform/offscreen/offscreen.h"
+#include "platform/virtual_clock.h"
 #include "scene/composition.h"
 #include "scene/scene_init.h"
 #include "scene/sprites.h"
@@ -258,7 +259,7 @@ bool OpenBenchScene() {
   residentSteps.start = ResidentMB("VmRSS:");
   app.instance = GetModuleHandleA(nullptr);
   FillAppRecords(&app, &window, &keys, 0);
-  OffscreenSetClockRate(audioRate);
+  VirtualClockSetRate(audioRate);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window)) {
     std::fprintf(stderr, "velmor-bench: no offscreen OpenGL: %s\n", OffscreenGlError().c_str());
     return false;

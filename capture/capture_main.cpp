@@ -25,6 +25,7 @@
 #include "music/music.h"
 #include "music/player_core.h"
 #include "platform/offscreen/offscreen.h"
+#include "platform/virtual_clock.h"
 
 namespace {
 
@@ -287,7 +288,7 @@ int OpenShow(CaptureRun *run) {
   static AppWindow window{};
   run->window = &window;
   FillAppRecords(&app, &window, &keys, 0);
-  OffscreenSetClockRate(audioRate);
+  VirtualClockSetRate(audioRate);
   if (!RegisterWindowClass(&app) || !CreateAppWindow(&window))
     return Fail(run, "no offscreen OpenGL: " + OffscreenGlError() +
                          " (install Mesa's EGL: apt-get install libegl-mesa0)");

@@ -28,7 +28,8 @@ int Fail(const char *why) {
 // standard error, when there is none.
 extern "C" EMSCRIPTEN_KEEPALIVE int velmor_still(double at, int fps) {
   if (!(at >= 0) || fps < 1 || fps > 240) return Fail("wants 0 seconds or more at 1 to 240 fps");
-  WebSetVirtualTime(true, audioRate);
+  VirtualClockSetRate(audioRate);
+  WebSetVirtualTime(true);
   WebPreserveDrawing(true);
   static AppInfo app{GetModuleHandleA(nullptr), "OpenGL"};
   static KeyTable keys{};

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+// How many positions make a second: the audio rate the driver renders at.
+// Set before the first window, whose frame clock reads it.
+void VirtualClockSetRate(int framesPerSecond);
 int64_t VirtualClockNow();
 void VirtualClockSet(int64_t position);
 

@@ -7,10 +7,6 @@
 #include <cstdint>
 #include <string>
 
-// How many of the clock's frames make a second: the audio rate the driver
-// renders at. Set before the first window, whose frame clock reads it.
-void OffscreenSetClockRate(int framesPerSecond);
-
 // Why the last GL context could not be made; empty when it could.
 const std::string &OffscreenGlError();
 

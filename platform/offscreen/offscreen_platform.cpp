@@ -119,7 +119,7 @@ void DestroyContext() {
 
 int64_t VirtualClockNow() { return now; }
 void VirtualClockSet(int64_t position) { now = position; }
-void OffscreenSetClockRate(int framesPerSecond) { clockRate = framesPerSecond; }
+void VirtualClockSetRate(int framesPerSecond) { clockRate = framesPerSecond; }
 const std::string &OffscreenGlError() { return glError; }
 
 void OffscreenReadFrame(uint8_t *rgb) {

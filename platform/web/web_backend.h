@@ -9,11 +9,10 @@
 #include "platform/platform.h"
 #include "platform/virtual_clock.h"
 
-// Whether the virtual clock drives time and the sink (the still mode); on,
-// it counts `framesPerSecond` frames a second of the audio it is rendered in
-// step with.
+// Whether the virtual clock (platform/virtual_clock.h) drives time and the
+// sink: the still mode.
 bool WebVirtualTime();
-void WebSetVirtualTime(bool on, int framesPerSecond);
+void WebSetVirtualTime(bool on);
 
 // Whether the GL context keeps its drawing buffer after it is shown, so that
 // the page can read the last frame back (the still mode asks for it).

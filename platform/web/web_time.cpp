@@ -46,10 +46,8 @@ EM_ASYNC_JS(void, web_await_animation_frame, (), {
 } // namespace
 
 bool WebVirtualTime() { return virtualTime; }
-void WebSetVirtualTime(bool on, int framesPerSecond) {
-  virtualTime = on;
-  virtualRate = framesPerSecond;
-}
+void WebSetVirtualTime(bool on) { virtualTime = on; }
+void VirtualClockSetRate(int framesPerSecond) { virtualRate = framesPerSecond; }
 int64_t VirtualClockNow() { return virtualNow; }
 void VirtualClockSet(int64_t position) { virtualNow = position; }
 
