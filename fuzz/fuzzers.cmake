@@ -18,7 +18,7 @@ set(VELMOR_ROOM_SOURCES_fuzz_resource fuzz/support/one_resource.cpp)
 velmor_room(fuzz_resource)
 
 # The TGA harness answers the loader's few GL calls itself: no GL library.
-velmor_add_program(tga_fuzzer ROOMS BACKEND fake RESOURCES velmor_fuzz_resource
+velmor_add_program(tga_fuzzer ROOMS gift_pack BACKEND fake RESOURCES velmor_fuzz_resource
   SOURCES fuzz/tga_fuzzer.cpp ${VELMOR_ROOT}/assets/tga_texture.cpp ${VELMOR_ROOT}/assets/resources.cpp)
 
 # The JPEG loader's texture half is linked, not run: OSMesa and GLU, never libGL.
