@@ -31,11 +31,13 @@ velmor_add_program(resource_fuzzer ROOMS assets BACKEND fake SOURCES fuzz/resour
 
 velmor_add_program(module_fuzzer ROOMS music module SOURCES fuzz/module_fuzzer.cpp)
 
+velmor_add_program(pack_fuzzer ROOMS pack SOURCES fuzz/pack_fuzzer.cpp)
+
 # A short run of each fuzzer is part of the test suite: first every committed
 # regression input is replayed, then the fuzzer runs for FUZZ_SMOKE_SECONDS.
 set(FUZZ_SMOKE_SECONDS 5 CACHE STRING "seconds of fuzzing per fuzzer in the test suite")
 enable_testing()
-foreach(fuzzer tga jpeg resource module)
+foreach(fuzzer tga jpeg resource module pack)
   add_test(NAME fuzz_${fuzzer}
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run_fuzzer.sh $<TARGET_FILE:${fuzzer}_fuzzer>
             ${fuzzer} ${FUZZ_SMOKE_SECONDS} ${CMAKE_CURRENT_BINARY_DIR}/runs
