@@ -50,7 +50,10 @@ bool Refuse(GiftPack *pack, std::string *why, std::string text) {
 
 // The bytes of the pack this run shows, kept for the whole run.
 std::vector<uint8_t> *keptBytes = nullptr;
-bool opened = false;
+// Whether a pack was looked for (or handed over) this run, and the answer:
+// a refused pack stays refused for the rest of the run.
+bool lookedFor = false;
+bool usable = true;
 
 bool Install(std::vector<uint8_t> bytes, const char *name) {
   auto kept = std::make_unique<std::vector<uint8_t>>(std::move(bytes));
@@ -65,6 +68,43 @@ bool Install(std::vector<uint8_t> bytes, const char *name) {
   keptBytes = kept.release();
   giftPack = pack.release();
   return true;
+}
+
+// Reads and installs giftPackFileName from the current folder; no file is
+// no pack, and the show is ours.
+bool ReadPackFile() {
+  std::FILE *file = std::fopen(giftPackFileName, "rb");
+  if (file == nullptr) {
+    if (errno == ENOENT) return true;
+    std::fprintf(stderr, "velmor: cannot open the gift pack \"%s\": %s\n", giftPackFileName,
+                 std::strerror(errno));
+    return false;
+  }
+  // Read to the end in pieces, with a bound: a file far larger than any pack
+  // is refused by its size, not read whole into memory first.
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + got);
+    if (bytes.size() > giftPackMaxSize) break;
+  }
+  bool failed = std::ferror(file) != 0;
+  int error = errno;
+  std::fclose(file);
+  if (failed) {
+    std::fprintf(stderr, "velmor: cannot read the gift pack \"%s\": %s\n", giftPackFileName,
+                 std::strerror(error));
+    return false;
+  }
+  if (bytes.size() > giftPackMaxSize) {
+    std::fprintf(stderr,
+                 "velmor: the gift pack \"%s\" cannot be shown: larger than the %llu MiB a gift "
+                 "pack may be\n",
+                 giftPackFileName, static_cast<unsigned long long>(giftPackMaxSize >> 20));
+    return false;
+  }
+  return Install(std::move(bytes), giftPackFileName);
 }
 
 } // namespace
@@ -191,45 +231,16 @@ const GiftPackEntry *FindGiftPackEntry(const GiftPack *pack, const char *type, c
 }
 
 bool UseGiftPack(const uint8_t *bytes, size_t size, const char *name) {
-  opened = true;
-  return Install(std::vector<uint8_t>(bytes, bytes + size), name);
+  lookedFor = true;
+  usable = Install(std::vector<uint8_t>(bytes, bytes + size), name);
+  return usable;
 }
 
 bool OpenGiftPack() {
   // A window re-created by the full-screen toggle starts the scene again; the
   // pack it found the first time stays.
-  if (opened) return true;
-  opened = true;
-  std::FILE *file = std::fopen(giftPackFileName, "rb");
-  if (file == nullptr) {
-    if (errno == ENOENT) return true;
-    std::fprintf(stderr, "velmor: cannot open the gift pack \"%s\": %s\n", giftPackFileName,
-                 std::strerror(errno));
-    return false;
-  }
-  // Read to the end in pieces, with a bound: a file far larger than any pack
-  // is refused by its size, not read whole into memory first.
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + got);
-    if (bytes.size() > giftPackMaxSize) break;
-  }
-  bool failed = std::ferror(file) != 0;
-  int error = errno;
-  std::fclose(file);
-  if (failed) {
-    std::fprintf(stderr, "velmor: cannot read the gift pack \"%s\": %s\n", giftPackFileName,
-                 std::strerror(error));
-    return false;
-  }
-  if (bytes.size() > giftPackMaxSize) {
-    std::fprintf(stderr,
-                 "velmor: the gift pack \"%s\" cannot be shown: larger than the %llu MiB a gift "
-                 "pack may be\n",
-                 giftPackFileName, static_cast<unsigned long long>(giftPackMaxSize >> 20));
-    return false;
-  }
-  return Install(std::move(bytes), giftPackFileName);
+  if (lookedFor) return usable;
+  lookedFor = true;
+  usable = ReadPackFile();
+  return usable;
 }

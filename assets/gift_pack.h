@@ -62,5 +62,6 @@ extern GiftPack *giftPack;
 bool OpenGiftPack();
 
 // The same for bytes that arrived another way (the browser page hands its
-// own); `name` is what the line calls them. The bytes are copied.
+// own, before the show starts); `name` is what the line calls them. The bytes
+// are copied. OpenGiftPack then looks for no file and answers as this did.
 bool UseGiftPack(const uint8_t *bytes, size_t size, const char *name);

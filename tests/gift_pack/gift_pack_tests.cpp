@@ -297,6 +297,8 @@ TEST(GiftPackLookup, ThePacksPicturesComeFirstAndOursFillTheRest) {
   EXPECT_EQ(lines[0], "velmor: the gift pack \"other.pack\" cannot be shown: made for version 7 "
                       "of the gift pack; this intro reads version 1");
   EXPECT_EQ(FindEmbeddedResource("JPG", "DATA_1").size, firstPicture.size());
+  // And the show, which asks next, does not start.
+  EXPECT_FALSE(OpenGiftPack());
 }
 
 } // namespace
