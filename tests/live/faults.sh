@@ -84,6 +84,20 @@ font_damaged)
     fail "not the one line naming the font: $(cat "$WORK/stderr")"
   echo "font_damaged: \"$expected\", status 1, no frame"
   ;;
+pack_damaged)
+  # A gift pack that is no pack (here the module under its name) beside the
+  # module: one line naming it, no frame, status 1.
+  mkdir -p "$WORK/run"
+  cp "$MODULE" "$WORK/run/torva_velmor2.it"
+  cp "$MODULE" "$WORK/run/gift.pack"
+  run_in "$WORK/run" "$PROBE"
+  ends_with 1 60
+  no_frame
+  expected='velmor: the gift pack "gift.pack" cannot be shown: not a gift pack (it does not begin with VELMORPK)'
+  [ "$(grep -c '^velmor: ' "$WORK/stderr")" = 1 ] && grep -qxF "$expected" "$WORK/stderr" ||
+    fail "not the one line naming the pack: $(cat "$WORK/stderr")"
+  echo "pack_damaged: \"$expected\", status 1, no frame"
+  ;;
 jpeg_missing)
   before=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
   run_in "$PWD" "$BIN/velmor-fault-nofilm"
