@@ -63,7 +63,7 @@ test-fuzz: fuzz-build
 # Each fuzzer for FUZZ_SECONDS (default 60), one after the other, keeping
 # the corpus it grows in $(FUZZ_BUILD)/runs/.
 fuzz: fuzz-build
-	@for f in tga jpeg resource module; do \
+	@for f in tga jpeg resource module pack; do \
 	  bash fuzz/run_fuzzer.sh $(FUZZ_BUILD)/$${f}_fuzzer $$f $(FUZZ_SECONDS) $(FUZZ_BUILD)/runs || exit 1; \
 	done
 

@@ -9,5 +9,6 @@ struct ResourceBytes {
 };
 
 // Names are compared without regard to letter case ("DATA_screen" finds
-// "DATA_SCREEN"); a missing name or the wrong type gives {null, 0}.
+// "DATA_SCREEN"); a missing name or the wrong type gives {null, 0}. The gift
+// pack this run shows, if any, is searched first.
 ResourceBytes FindEmbeddedResource(const char *type, const char *name);

@@ -4,6 +4,7 @@
 #   shell      app/: entry loops, window, clock
 #   scene      scene/: InitScene, SceneFrame, the cards and the timeline
 #   assets     assets/: the embedded-resource lookup and the picture loaders
+#   gift_pack  assets/gift_pack.cpp alone: the reader of gift packs
 #   music      music/music.cpp: the music calls over the player core
 #   player     music/player_core.cpp: the player core alone, with its FFT
 #   records    music/music_records.cpp alone: the music records the scene
@@ -12,6 +13,7 @@
 #              the reading of a person's own words and photos for it
 #   module     tools/module/: the writer and synthesiser of our module
 #   fit        tools/module/fit.cpp: whether a module fits the show's card table
+#   pack       tools/pack/: the writer of gift packs
 #   bench      bench/: the benchmark's figures and report, and the child
 #              processes it runs (Xvfb, the intro, the memory floor)
 #   bench_alloc  bench/alloc_counter.cpp: the counter of heap allocations
@@ -66,6 +68,7 @@ set(VELMOR_ROOM_SOURCES_shell app/main.cpp app/window.cpp app/clock.cpp)
 set(VELMOR_ROOM_SOURCES_scene
   scene/scene_init.cpp scene/sprites.cpp scene/timeline.cpp scene/composition.cpp)
 set(VELMOR_ROOM_SOURCES_assets assets/resources.cpp assets/jpeg_texture.cpp assets/tga_texture.cpp)
+set(VELMOR_ROOM_SOURCES_gift_pack assets/gift_pack.cpp)
 set(VELMOR_ROOM_SOURCES_music music/music.cpp)
 set(VELMOR_ROOM_SOURCES_player music/player_core.cpp music/real_fft.cpp)
 set(VELMOR_ROOM_SOURCES_records music/music_records.cpp)
@@ -75,6 +78,7 @@ set(VELMOR_ROOM_SOURCES_artwork
   tools/artwork/words.cpp tools/artwork/photos.cpp tools/artwork/icon.cpp)
 set(VELMOR_ROOM_SOURCES_module tools/module/it_format.cpp tools/module/synth.cpp tools/module/song.cpp)
 set(VELMOR_ROOM_SOURCES_fit tools/module/fit.cpp)
+set(VELMOR_ROOM_SOURCES_pack tools/pack/pack_writer.cpp)
 set(VELMOR_ROOM_SOURCES_bench bench/report.cpp bench/children.cpp)
 set(VELMOR_ROOM_SOURCES_bench_alloc bench/alloc_counter.cpp)
 set(VELMOR_ROOM_SOURCES_core
@@ -94,7 +98,9 @@ set(VELMOR_ROOM_SOURCES_probe app/probe.cpp)
 set(VELMOR_ROOM_SOURCES_probe_silent app/probe_silent.cpp)
 
 # The rooms a room calls into, and the system libraries it needs (pkg-config names).
+set(VELMOR_ROOM_NEEDS_assets gift_pack)
 set(VELMOR_ROOM_NEEDS_music records player)
+set(VELMOR_ROOM_NEEDS_pack gift_pack)
 set(VELMOR_ROOM_NEEDS_fit module player)
 set(VELMOR_ROOM_PACKAGES_assets libjpeg)
 set(VELMOR_ROOM_PACKAGES_artwork libjpeg freetype2 libpng)

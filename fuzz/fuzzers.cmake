@@ -18,7 +18,7 @@ set(VELMOR_ROOM_SOURCES_fuzz_resource fuzz/support/one_resource.cpp)
 velmor_room(fuzz_resource)
 
 # The TGA harness answers the loader's few GL calls itself: no GL library.
-velmor_add_program(tga_fuzzer ROOMS BACKEND fake RESOURCES velmor_fuzz_resource
+velmor_add_program(tga_fuzzer ROOMS gift_pack BACKEND fake RESOURCES velmor_fuzz_resource
   SOURCES fuzz/tga_fuzzer.cpp ${VELMOR_ROOT}/assets/tga_texture.cpp ${VELMOR_ROOT}/assets/resources.cpp)
 
 # The JPEG loader's texture half is linked, not run: OSMesa and GLU, never libGL.
@@ -31,11 +31,13 @@ velmor_add_program(resource_fuzzer ROOMS assets BACKEND fake SOURCES fuzz/resour
 
 velmor_add_program(module_fuzzer ROOMS music module SOURCES fuzz/module_fuzzer.cpp)
 
+velmor_add_program(pack_fuzzer ROOMS pack SOURCES fuzz/pack_fuzzer.cpp)
+
 # A short run of each fuzzer is part of the test suite: first every committed
 # regression input is replayed, then the fuzzer runs for FUZZ_SMOKE_SECONDS.
 set(FUZZ_SMOKE_SECONDS 5 CACHE STRING "seconds of fuzzing per fuzzer in the test suite")
 enable_testing()
-foreach(fuzzer tga jpeg resource module)
+foreach(fuzzer tga jpeg resource module pack)
   add_test(NAME fuzz_${fuzzer}
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run_fuzzer.sh $<TARGET_FILE:${fuzzer}_fuzzer>
             ${fuzzer} ${FUZZ_SMOKE_SECONDS} ${CMAKE_CURRENT_BINARY_DIR}/runs

@@ -4,6 +4,8 @@
 #include "music/player_core.h"
 #include "platform/audio_sink.h"
 
+#include <vector>
+
 // What a sink holds back is still in the ring when it is heard.
 static_assert(ringFrames >= sinkHeldFrames);
 
@@ -38,15 +40,25 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
   return deviceOpen ? TRUE : FALSE;
 }
 
-HMUSIC BASS_MusicLoad(BOOL mem, const void *file, DWORD, DWORD, DWORD flags, DWORD) {
-  if (mem || file == nullptr || !deviceOpen) return 0;
-  openmpt_module *module =
-      PlayerOpenModule(static_cast<const char *>(file), (flags & BASS_MUSIC_LOOP) != 0);
+HMUSIC BASS_MusicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags, DWORD) {
+  if (file == nullptr || !deviceOpen) return 0;
+  int loopForever = (flags & BASS_MUSIC_LOOP) != 0;
+  std::vector<char> read;
+  const void *bytes = static_cast<const char *>(file) + offset;
+  size_t size = length;
+  const char *name = "the gift pack's module";
+  if (!mem) {
+    if (!PlayerReadModuleFile(static_cast<const char *>(file), &read)) return 0;
+    bytes = read.data();
+    size = read.size();
+    name = static_cast<const char *>(file);
+  }
+  openmpt_module *module = PlayerOpenModuleBytes(bytes, size, name, loopForever);
   if (module == nullptr) return 0;
   SinkLock();
   PlayerInstall(module);
   SinkUnlock();
-  SinkModuleInstalled(static_cast<const char *>(file), (flags & BASS_MUSIC_LOOP) != 0);
+  SinkModuleInstalled(bytes, size, loopForever);
   PlayerCloseModule(loaded);
   loaded = module;
   loadedHandle = nextHandle++;

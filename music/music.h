@@ -16,7 +16,8 @@ constexpr DWORD BASS_DATA_FFT512 = 0x80000000u; // 256 magnitudes of a 512-point
 // Opens the default output (device 1 or -1) at `freq` Hz, stereo. Zero when no
 // sound device can be opened.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND window, const void *clsid);
-// Loads a module from the file named by `file` (mem 0); BASS_MUSIC_LOOP makes it
+// Loads a module from the file named by `file` (mem 0), or from the `length`
+// bytes at `file` + `offset` (mem nonzero); BASS_MUSIC_LOOP makes it
 // start over from order 0 after its last order, forever. Zero, with one line
 // naming the file and the reason on standard error, when it cannot be loaded.
 HMUSIC BASS_MusicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags,

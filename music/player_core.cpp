@@ -95,26 +95,31 @@ void IgnoreLibraryLog(const char *, void *) {}
 
 } // namespace
 
-openmpt_module *PlayerOpenModule(const char *path, int loopForever) {
+bool PlayerReadModuleFile(const char *path, std::vector<char> *bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "velmor: cannot open the music \"%s\": %s\n", path, std::strerror(errno));
-    return nullptr;
+    return false;
   }
   // A regular file is read with one call into a buffer of its size, which
   // keeps the read cheap beside libopenmpt's own parse of the module; a
   // stream iterator would go character by character. Anything else (a pipe,
   // a directory) has no size to go by and is read as a stream to its end.
-  std::vector<char> bytes;
   std::error_code sizeError;
   std::uintmax_t size = std::filesystem::file_size(path, sizeError);
   if (!sizeError && size > 0) {
-    bytes.resize(static_cast<size_t>(size));
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    bytes.resize(static_cast<size_t>(in.gcount()));
+    bytes->resize(static_cast<size_t>(size));
+    in.read(bytes->data(), static_cast<std::streamsize>(size));
+    bytes->resize(static_cast<size_t>(in.gcount()));
   } else {
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+  return true;
+}
+
+openmpt_module *PlayerOpenModule(const char *path, int loopForever) {
+  std::vector<char> bytes;
+  if (!PlayerReadModuleFile(path, &bytes)) return nullptr;
   return PlayerOpenModuleBytes(bytes.data(), bytes.size(), path, loopForever);
 }
 

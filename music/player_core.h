@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct openmpt_module;
 
@@ -27,6 +28,9 @@ struct PositionMark {
   uint32_t row;
 };
 
+// Reads the whole file at `path` into `bytes`; false and one line on standard
+// error (naming the file and the reason) when it cannot be read.
+bool PlayerReadModuleFile(const char *path, std::vector<char> *bytes);
 // Loads the module file; nullptr and one line on standard error (naming the
 // file and the reason) when it cannot be read or is not a module.
 openmpt_module *PlayerOpenModule(const char *path, int loopForever);

@@ -5,6 +5,7 @@
 // who renders the samples.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The most frames a sink may hold between pulling them and their being
@@ -41,9 +42,9 @@ void SinkUnlock();
 uint64_t SinkHeardFrame();
 
 // What the music calls did, for a sink whose samples come from a player of
-// its own rather than from its source's: the module installed from the file
-// at `path`, a restart, a slide to silence over `frames` frames from what is
-// rendered next. The sinks that pull their source do nothing here.
-void SinkModuleInstalled(const char *path, int loopForever);
+// its own rather than from its source's: the module installed from these
+// bytes (valid only during the call), a restart, a slide to silence over `frames` frames from what
+// is rendered next. The sinks that pull their source do nothing here.
+void SinkModuleInstalled(const void *bytes, size_t size, int loopForever);
 void SinkRestarted();
 void SinkSliding(uint64_t frames);

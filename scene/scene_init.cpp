@@ -6,6 +6,7 @@
 
 #include "app/scene.h"
 #include "assets/asset_alloc.h"
+#include "assets/gift_pack.h"
 #include "assets/jpeg_texture.h"
 #include "music/music.h"
 #include "music/player_core.h"
@@ -40,7 +41,11 @@ void StartMusic() {
     RequestQuit(sceneWindow);
     return;
   }
-  MusicHandle = BASS_MusicLoad(FALSE, "torva_velmor2.it", 0, 0, BASS_MUSIC_LOOP, 0);
+  if (giftPack != nullptr && giftPack->module != nullptr)
+    MusicHandle =
+        BASS_MusicLoad(TRUE, giftPack->module, 0, giftPack->moduleSize, BASS_MUSIC_LOOP, 0);
+  else
+    MusicHandle = BASS_MusicLoad(FALSE, "torva_velmor2.it", 0, 0, BASS_MUSIC_LOOP, 0);
   // Without its music the show still runs (the background alone, until the
   // viewer ends it), but it did not play: the player has said why, and the
   // exit status must not claim otherwise.
@@ -79,6 +84,9 @@ int32_t CreateGlowTexture() {
 int32_t InitScene(AppWindow *window, KeyTable *keys) {
   sceneWindow = window;
   sceneKeys = keys;
+  // A gift's pack is checked whole before anything of the show is made from
+  // it: a damaged one ends the run here, with its line, never half-shown.
+  if (!OpenGiftPack()) return 0;
 
   glClearColor(0.0f, 0.03f, 0.06f, 0.5f);
   glClearDepth(1.0);

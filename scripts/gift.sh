@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the intro as someone's own gift: their words on the text cards, their
-# photos on the picture cards, their module as the music.
+# Makes the intro someone's own gift: their words on the text cards, their
+# photos on the picture cards, their module as the music. Nothing is compiled
+# for a gift: the pictures are made and packed into gift.pack, which the
+# programs of the normal builds read from the folder they start in.
 #
 #   scripts/gift.sh WORDS [PHOTOS] [MUSIC] [OUT] [TARGETS]
 #
@@ -59,9 +61,10 @@ if ! flock -n "$lock"; then
 fi
 
 started=$(date +%s.%N)
-# The tools, from the normal build.
-say "building the tools"
-bash "$root/scripts/build.sh" default velmor-artwork velmor-module >/dev/null
+# The tools and the programs, from the normal build: built once for every gift.
+say "building the tools and the intro"
+bash "$root/scripts/build.sh" default velmor-artwork velmor-module velmor-pack velmor \
+  velmor-capture >/dev/null
 tools=$root/build/tools
 
 if [ -n "$music" ]; then
@@ -83,11 +86,11 @@ photo_args=()
 gift_out_begin "$out"
 part=$gift_part
 
-say "building the intro with them"
-bash "$root/scripts/build.sh" gift-native velmor velmor-capture >/dev/null
+say "packing them"
+"$tools/pack/velmor-pack" "$images" "$part/gift.pack" >/dev/null
 mkdir "$part/images"
 cp "$images"/* "$part/images/"
-cp "$gift_build/native/velmor" "$gift_build/native/velmor-capture" "$part/"
+cp "$root/build/velmor" "$root/build/velmor-capture" "$part/"
 cp "$module" "$part/torva_velmor2.it"
 
 say "drawing the preview sheet"
@@ -100,10 +103,19 @@ if [ "$want_web" = 1 ]; then
   cp -R "$gift_build/web" "$part/web"
 fi
 if [ "$want_windows" = 1 ]; then
-  say "building the Windows program"
+  # The zip of `make windows` with the gift's module in place of ours and its
+  # pack beside the program.
+  say "building the Windows zip"
   bash "$root/scripts/setup.sh" --windows
-  bash "$root/scripts/build.sh" gift-windows >/dev/null
-  cp "$gift_build/windows/velmor-for-torva.zip" "$part/"
+  bash "$root/scripts/build.sh" windows velmor_zip >/dev/null
+  zipped=$gift_build/windows-zip
+  rm -rf "$zipped"
+  mkdir -p "$zipped"
+  cp -R "$root/build-win/velmor-for-torva" "$zipped/"
+  cp "$module" "$zipped/velmor-for-torva/torva_velmor2.it"
+  cp "$part/gift.pack" "$zipped/velmor-for-torva/gift.pack"
+  (cd "$zipped" && cmake -E tar cf velmor-for-torva.zip --format=zip velmor-for-torva)
+  cp "$zipped/velmor-for-torva.zip" "$part/"
 fi
 
 # OUT is replaced only now, and only if it still holds nothing but a gift.

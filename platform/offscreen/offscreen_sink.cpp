@@ -20,6 +20,6 @@ void SinkLock() {}
 void SinkUnlock() {}
 uint64_t SinkHeardFrame() { return heard; }
 // Nothing to pass on: the tool renders this program's samples itself.
-void SinkModuleInstalled(const char *, int) {}
+void SinkModuleInstalled(const void *, size_t, int) {}
 void SinkRestarted() {}
 void SinkSliding(uint64_t) {}

@@ -226,16 +226,10 @@ uint64_t SinkHeardFrame() {
 }
 
 // The music calls are passed on to the worklet's player; the module goes
-// over as the bytes of the file the program just loaded.
-void SinkModuleInstalled(const char *path, int loopForever) {
-  if (!Live()) return;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in || bytes.empty()) {
-    std::fprintf(stderr, "velmor: no sound output: cannot read the music \"%s\" again\n", path);
-    return;
-  }
-  web_audio_post_module(bytes.data(), static_cast<int>(bytes.size()), loopForever);
+// over as the bytes the program just loaded it from.
+void SinkModuleInstalled(const void *bytes, size_t size, int loopForever) {
+  if (Live())
+    web_audio_post_module(static_cast<const char *>(bytes), static_cast<int>(size), loopForever);
 }
 
 void SinkRestarted() {

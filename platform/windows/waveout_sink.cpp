@@ -180,6 +180,6 @@ uint64_t SinkHeardFrame() {
 }
 
 // The device pulls its source.
-void SinkModuleInstalled(const char *, int) {}
+void SinkModuleInstalled(const void *, size_t, int) {}
 void SinkRestarted() {}
 void SinkSliding(uint64_t) {}

@@ -4,7 +4,8 @@
 #    sizes, one PNG, distinct colours) and our module give an OUT whose 45
 #    pictures pass the coding checks ours pass, whose first text card is not
 #    ours, whose first picture card carries the first photo's colour, and
-#    whose capture tool shows the new dedication at 7 s;
+#    whose capture tool shows the new dedication at 7 s, through a gift.pack
+#    beside the normal build's programs;
 #  - 9 and 11 cards, a line too long, a file that is not UTF-8, a file in
 #    PHOTOS that is not a picture, a module whose order 7 is too short and a
 #    module cut short are each refused with their message, a nonzero status
@@ -53,8 +54,12 @@ bash scripts/gift.sh "$words" "$photos" "" "$out" "" >"$work/gift.log" 2>&1 ||
   fail "the gift was refused: $(tail -5 "$work/gift.log")"
 seconds=$(python3 -c "print(round($(date +%s.%N) - $started, 1))")
 say "a gift with 3 photos in $seconds s: $(tail -1 "$work/gift.log")"
-for f in velmor velmor-capture torva_velmor2.it preview.png images/DATA_1.jpg; do
+for f in velmor velmor-capture gift.pack torva_velmor2.it preview.png images/DATA_1.jpg; do
   [ -s "$out/$f" ] || fail "the gift has no $f"
+done
+# Nothing is compiled for a gift: its programs are the normal build's.
+for f in velmor velmor-capture; do
+  cmp -s "$out/$f" "build/$f" || fail "the gift's $f is not the normal build's"
 done
 cmp -s "$out/torva_velmor2.it" torva_velmor2.it || fail "the gift's module is not ours"
 [ "$(ls "$out/images" | wc -l)" = 45 ] || fail "the gift has $(ls "$out/images" | wc -l) pictures, not 45"

@@ -2,7 +2,7 @@
 # Two gifts started at once from one checkout, one by `make gift` with a
 # quote, a dollar, a backtick, spaces and Cyrillic letters in every path, the
 # other by the script into an empty folder: each OUT holds its own words and
-# photos (its 45 pictures are those its inputs give alone, and its intro
+# photos (its 45 pictures are those its inputs give alone, and its pack
 # carries them), the second said it waited for the first, the "done" lines
 # name OUT so that they paste back, and no backtick ran.
 #
@@ -46,13 +46,13 @@ waited=$(grep -l "waiting for another gift being made in this checkout" "$work"/
 [ "$waited" = 1 ] || fail "$waited gifts said they waited for the other"
 say "both gifts made, one after the other: $(tail -qn1 "$work"/[ab].log | cut -c1-60 | paste -sd'|')"
 
-# Each gift against the pictures its own inputs give alone, and its intro
+# Each gift against the pictures its own inputs give alone, and its pack
 # against its pictures and the other's.
 artwork=build/tools/artwork/velmor-artwork
 "$artwork" --words "$odd/words.txt" --photos "$odd/photos" "$work/a.images" >"$work/artwork.log" 2>&1 &&
   "$artwork" --words "$work/b/words.txt" --photos "$work/b/photos" "$work/b.images" >"$work/artwork.log" 2>&1 ||
   fail "the pictures of one gift's inputs alone: $(cat "$work/artwork.log")"
-carries() { # carries PROGRAM PICTURE: the bytes of PICTURE are inside PROGRAM
+carries() { # carries PACK PICTURE: the bytes of PICTURE are inside PACK
   python3 -c "import sys; sys.exit(open(sys.argv[2], 'rb').read() not in open(sys.argv[1], 'rb').read())" "$@"
 }
 for gift in a b; do
@@ -62,14 +62,14 @@ for gift in a b; do
   diff -r -x .cards.tsv "$out/images" "$work/$gift.images" >/dev/null ||
     fail "gift $gift's pictures are not those of its own words and photos"
   for picture in DATA_1.jpg DATA_8.jpg; do
-    carries "$out/velmor" "$work/$gift.images/$picture" || fail "gift $gift's intro lacks its own $picture"
-    ! carries "$out/velmor" "$work/$other.images/$picture" || fail "gift $gift's intro has $other's $picture"
+    carries "$out/gift.pack" "$work/$gift.images/$picture" || fail "gift $gift's pack lacks its own $picture"
+    ! carries "$out/gift.pack" "$work/$other.images/$picture" || fail "gift $gift's pack has $other's $picture"
   done
   [ -f "$out/.velmor-gift" ] || fail "gift $gift is not marked as a gift"
   # The done line names OUT as a shell reads it back.
   named=$(sed -n 's/^gift: done in [0-9]* s: \(.*\) (cd .*/\1/p' "$work/$gift.log")
   [ "$(cd "$work" && eval "printf %s $named")" = "$out" ] || fail "gift $gift's done line names $named"
 done
-say "each gift holds its own words and photos, in its pictures and in its intro"
+say "each gift holds its own words and photos, in its pictures and in its pack"
 [ -z "$(find "$work" "$root" -maxdepth 1 -name pwned)" ] || fail "a backtick in a path ran"
 say "all passed"

@@ -39,6 +39,16 @@ ends_with() { # STATUS SECONDS
 
 no_frame() { ! grep -q '^probe: first frame' "$WORK/stderr" || fail "a frame was drawn"; }
 
+# The program ends with status 1 before its first frame, having said exactly
+# one line, EXPECTED, about WHAT.
+refused_with_line() { # WHAT EXPECTED
+  ends_with 1 60
+  no_frame
+  [ "$(grep -c '^velmor: ' "$WORK/stderr")" = 1 ] && grep -qxF "$2" "$WORK/stderr" ||
+    fail "not the one line naming the $1: $(cat "$WORK/stderr")"
+  echo "$ROW: \"$2\", status 1, no frame"
+}
+
 case "$ROW" in
 module_missing | module_damaged | module_truncated)
   mkdir -p "$WORK/run"
@@ -77,12 +87,17 @@ no_audio)
   ;;
 font_damaged)
   run_in "$PWD" "$BIN/velmor-fault-font"
-  ends_with 1 60
-  no_frame
-  expected='velmor: cannot load the font "DATA_FONT2" (TGA): pixel depth 16 is not 24 or 32'
-  [ "$(grep -c '^velmor: ' "$WORK/stderr")" = 1 ] && grep -qxF "$expected" "$WORK/stderr" ||
-    fail "not the one line naming the font: $(cat "$WORK/stderr")"
-  echo "font_damaged: \"$expected\", status 1, no frame"
+  refused_with_line font 'velmor: cannot load the font "DATA_FONT2" (TGA): pixel depth 16 is not 24 or 32'
+  ;;
+pack_damaged)
+  # A gift pack that is no pack (here the module under its name) beside the
+  # module: one line naming it, no frame, status 1.
+  mkdir -p "$WORK/run"
+  cp "$MODULE" "$WORK/run/torva_velmor2.it"
+  cp "$MODULE" "$WORK/run/gift.pack"
+  run_in "$WORK/run" "$PROBE"
+  refused_with_line pack \
+    'velmor: the gift pack "gift.pack" cannot be shown: not a gift pack (it does not begin with VELMORPK)'
   ;;
 jpeg_missing)
   before=$(xdpyinfo | awk '/dimensions:/ { print $2 }')

@@ -18,7 +18,10 @@
 #  - with no sound device: the box "Cannot open the audio device.", status 1;
 #  - without the module beside it: the background until Escape, status 1,
 #    as on every other platform (the show did not play); started as Explorer
-#    starts it, with no standard error, the player's line is shown in a box.
+#    starts it, with no standard error, the player's line is shown in a box;
+#  - a gift.pack beside it that is no pack, started as Explorer starts it:
+#    the box naming the file and what is wrong, then the end, status 1,
+#    without the show.
 #
 #   tests/windows/wine_check.sh BUILD_WIN BARE_FRAME.png MUSIC.wav [SCREENSHOT.png]
 #
@@ -335,6 +338,17 @@ xdotool mousemove --window "$window" 400 300 click 1 2>/dev/null
 escape "$window"
 [ "$status" = 1 ] || fail "without the module, started detached, the status is $status, not 1"
 say "without the module, started with no standard error: the box with the player's line, status 1"
+
+# --- a damaged gift pack beside it ----------------------------------------
+mkdir "$work/damaged"
+cp "$given/velmor.exe" "$given/torva_velmor2.it" "$work/damaged/"
+cp "$given/torva_velmor2.it" "$work/damaged/gift.pack"
+launch "$work/damaged" detached
+since=$started
+dismiss_box 'velmor: the gift pack \"gift.pack\" cannot be shown: not a gift pack (it does not begin with VELMORPK)' 30
+wait_end "$since" 30
+[ "$status" = 1 ] || fail "with a damaged gift pack the status is $status, not 1"
+say "with a damaged gift pack, started with no standard error: the box naming it, status 1"
 
 # --- no sound device ------------------------------------------------------
 unset PULSE_SERVER
