@@ -15,7 +15,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { launch } from './engines.mjs';
+import { launch, waitFor } from './engines.mjs';
 
 const test = (name, body) => nodeTest(name, { timeout: 300000 }, body);
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -33,16 +33,6 @@ after(async () => {
   await browser?.close();
   fs.rmSync(work, { recursive: true, force: true });
 });
-
-async function waitFor(page, expression, seconds, what) {
-  const end = Date.now() + seconds * 1000;
-  for (;;) {
-    const value = await page.evaluate(expression);
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`${what}: not within ${seconds} s`);
-    await sleep(20);
-  }
-}
 
 const waitForState = (page, wanted, seconds) =>
   waitFor(page, `document.body.dataset.state === ${JSON.stringify(wanted)}`, seconds,
