@@ -57,6 +57,8 @@
       bytes = new Uint8Array(binary.length);
       for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
     }
+    if (typeof DecompressionStream === 'undefined')
+      throw new Error('this browser cannot unpack the page\'s files; a newer one plays it');
     const unpacked = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
     return new Response(unpacked, {headers: {'Content-Type': inside.dataset.type}});
   }

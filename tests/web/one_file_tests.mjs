@@ -41,8 +41,9 @@ const waitForState = (page, wanted, seconds) =>
 // The one file opened from disk, with every request it makes and every
 // error it reports gathered; `coverAt` is the page's own time (from the
 // start of its navigation) at which the cover first waited for its click.
-async function open() {
+async function open(before = () => {}) {
   const page = await browser.puppeteer.newPage();
+  await page.evaluateOnNewDocument(before);
   const requests = [];
   const problems = [];
   page.on('request', (r) => requests.push(r.url()));
@@ -108,6 +109,27 @@ test('a click plays the show with its music; Escape ends it, and it plays again'
   await waitFor(page, () => window.velmorHeard().running, 30, 'the sound after Play again');
   assert.deepEqual(outside(), [], 'requests outside the file while playing');
   assert.deepEqual(problems, []);
+  await page.close();
+});
+
+// Browsers from before 2025 decode base64 only through atob.
+test('without Uint8Array.fromBase64 the one file still plays', async () => {
+  const { page, problems } = await open(() => delete Uint8Array.fromBase64);
+  assert.equal(await page.evaluate(() => typeof Uint8Array.fromBase64), 'undefined');
+  await page.click('#cover');
+  await waitFor(page, () => window.velmorFrames() > 0, 60, 'the first frame');
+  await waitFor(page, () => window.velmorHeard().running, 30, 'the sound');
+  assert.deepEqual(problems, []);
+  await page.close();
+});
+
+test('a browser that cannot unpack the one file says so', async () => {
+  const page = await browser.puppeteer.newPage();
+  await page.evaluateOnNewDocument(() => delete window.DecompressionStream);
+  await page.goto(pathToFileURL(oneFile).href, { waitUntil: 'load' });
+  await waitFor(page, () => document.body.dataset.state === 'error', 60, 'the error');
+  assert.match(await page.evaluate(() => message.textContent),
+    /^Cannot load the program: .*cannot unpack the page's files; a newer one plays it$/);
   await page.close();
 });
 
