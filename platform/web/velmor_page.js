@@ -48,7 +48,9 @@
   async function load(file) {
     const inside = document.querySelector(`script[data-file="${file}"]`);
     if (!inside) return fetch(file);
-    const text = inside.textContent.replace(/\s+/g, '');
+    if (typeof DecompressionStream === 'undefined')
+      throw new Error('this browser cannot unpack the page\'s files; a newer one plays it');
+    const text = inside.textContent;
     let bytes;
     if (Uint8Array.fromBase64) {
       bytes = Uint8Array.fromBase64(text);
@@ -57,8 +59,6 @@
       bytes = new Uint8Array(binary.length);
       for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
     }
-    if (typeof DecompressionStream === 'undefined')
-      throw new Error('this browser cannot unpack the page\'s files; a newer one plays it');
     const unpacked = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
     return new Response(unpacked, {headers: {'Content-Type': inside.dataset.type}});
   }
