@@ -45,7 +45,10 @@ def read(folder, name):
 
 def script_text(folder, name):
     """The script `name`, as it may stand between <script> and </script>."""
-    text = read(folder, name).decode("utf-8")
+    try:
+        text = read(folder, name).decode("utf-8")
+    except UnicodeDecodeError as e:
+        raise Refused(f"{folder / name}: not UTF-8 ({e.reason} at byte {e.start})") from None
     # Inside a script element the HTML parser ends the script at "</script"
     # and changes its state at "<!--" and "<script", wherever they stand.
     for bad in ("</script", "<!--", "<script"):
@@ -66,7 +69,7 @@ def carried(folder, name, kind):
 def licences(folder):
     texts = []
     for path in sorted((folder / LICENCES).glob("*")):
-        text = path.read_text(encoding="utf-8")
+        text = read(folder, pathlib.Path(LICENCES) / path.name).decode("utf-8", "replace")
         if "-->" in text or "--!>" in text:
             raise Refused(f"{path}: holds \"-->\", which would end the comment it goes in")
         texts.append(f"==== {path.name} ====\n\n{text.rstrip()}\n")
@@ -106,7 +109,9 @@ def one_file(folder):
         if not where.startswith("data:"):
             raise Refused(f"{folder / 'index.html'}: refers to \"{where}\", which a page "
                           "opened from disk cannot load")
-    end = page.rindex("</html>")
+    end = page.rfind("</html>")
+    if end < 0:
+        raise Refused(f"{folder / 'index.html'}: has no </html>")
     return page[:end] + licences(folder) + page[end:]
 
 
@@ -122,8 +127,13 @@ def main(argv):
         return 1
     # Written beside and renamed, so that a stopped run leaves no half a page.
     part = out.with_name(out.name + ".part")
-    part.write_text(page, encoding="utf-8")
-    part.replace(out)
+    try:
+        part.write_text(page, encoding="utf-8")
+        part.replace(out)
+    except OSError as e:
+        part.unlink(missing_ok=True)
+        print(f"one_file: {e.filename}: {e.strerror}", file=sys.stderr)
+        return 1
     print(f"one_file: {out} ({len(page.encode('utf-8'))} bytes)")
     return 0
 
