@@ -92,7 +92,7 @@ web:
 # engine's failure does not stop the others. First, the licences the page
 # carries: all permissive.
 PAGE_ENGINES := chromium firefox webkit
-web-check: web
+web-check: web web-one-file-check
 	@bash scripts/setup.sh --tests --browsers
 	@bash scripts/build.sh default velmor-capture velmor-module
 	bash tests/licences_check.sh $(WEB_BUILD)
@@ -105,6 +105,20 @@ web-check: web
 	  echo "web-check: the page tests in $$engine took $$(( $$(date +%s) - start )) s"; \
 	done; \
 	[ -z "$$failed" ] || { echo "web-check: the page tests failed in:$$failed" >&2; exit 1; }
+
+# The page as one file that plays opened from disk, offline: what a gift
+# sends to someone with nothing but a browser.
+ONE_FILE := build-web-one/velmor.html
+.PHONY: web-one-file web-one-file-check
+web-one-file: web
+	@mkdir -p $(dir $(ONE_FILE))
+	python3 tools/web/one_file.py $(WEB_BUILD) $(ONE_FILE)
+
+# Opens the one file from disk in headless Chromium and plays it.
+web-one-file-check: web-one-file
+	@bash scripts/setup.sh --tests --browsers
+	VELMOR_WEB=$(WEB_BUILD) VELMOR_ONE_FILE=$(ONE_FILE) \
+	  bash tools/web/puppeteer.sh --test tests/web/one_file_tests.mjs
 
 web-serve: web
 	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"

@@ -41,9 +41,31 @@
     message.textContent += (message.textContent ? '\n' : '') + text;
   }
 
+  // A file of the page: fetched beside it, or, where the page was made into
+  // one file that opens from disk (tools/web/one_file.py), taken from the
+  // page itself: a script element of type application/octet-stream named by
+  // data-file, holding the file's bytes gzipped, in base64.
+  async function load(file) {
+    const inside = document.querySelector(`script[data-file="${file}"]`);
+    if (!inside) return fetch(file);
+    if (typeof DecompressionStream === 'undefined')
+      throw new Error('this browser cannot unpack the page\'s files; a newer one plays it');
+    const text = inside.textContent;
+    let bytes;
+    if (Uint8Array.fromBase64) {
+      bytes = Uint8Array.fromBase64(text);
+    } else {
+      const binary = atob(text);
+      bytes = new Uint8Array(binary.length);
+      for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+    }
+    const unpacked = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Response(unpacked, {headers: {'Content-Type': inside.dataset.type}});
+  }
+
   async function fetchMusic() {
     try {
-      const response = await fetch(musicFile);
+      const response = await load(musicFile);
       return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
     } catch (e) {
       return null;
@@ -52,7 +74,7 @@
 
   async function fetchWorklet() {
     const fetched = async (file) => {
-      const response = await fetch(file);
+      const response = await load(file);
       if (!response.ok) throw new Error(file + ': ' + response.status);
       return response;
     };
@@ -100,8 +122,8 @@
   }
 
   function compile() {
-    return compileFrom(fetch('velmor.wasm'),
-                       async () => (await fetch('velmor.wasm')).arrayBuffer());
+    return compileFrom(load('velmor.wasm'),
+                       async () => (await load('velmor.wasm')).arrayBuffer());
   }
 
   // The player's instance for the program's thread, or null when it did not

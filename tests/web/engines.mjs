@@ -58,6 +58,18 @@ export function launch(engine) {
   }
 }
 
+// The value of `expression` in `page` once it is true, looked at every 20 ms
+// for at most `seconds`; past that an error says `what` did not come.
+export async function waitFor(page, expression, seconds, what) {
+  const end = Date.now() + seconds * 1000;
+  for (;;) {
+    const value = await page.evaluate(expression);
+    if (value) return value;
+    if (Date.now() > end) throw new Error(`${what}: not within ${seconds} s`);
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+}
+
 // What the browser does not answer within a minute fails, saying what it was
 // asked, instead of stalling the run.
 async function answer(promise, what) {

@@ -18,7 +18,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { serve } from '../../tools/web/page.mjs';
-import { launch } from './engines.mjs';
+import { launch, waitFor } from './engines.mjs';
 
 const engine = process.env.VELMOR_ENGINE ?? 'chromium';
 // A case that hangs fails on its own after five minutes; the others go on.
@@ -38,16 +38,6 @@ after(async () => {
   server?.close();
   fs.rmSync(work, { recursive: true, force: true });
 });
-
-async function waitFor(page, expression, seconds, what) {
-  const end = Date.now() + seconds * 1000;
-  for (;;) {
-    const value = await page.evaluate(expression);
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`${what}: not within ${seconds} s`);
-    await sleep(20);
-  }
-}
 
 const state = (page) => page.evaluate('document.body.dataset.state');
 const waitForState = (page, wanted, seconds) =>
