@@ -21,6 +21,11 @@ void FadeAndQuit(int frequency, DWORD milliseconds) {
   RequestQuit(sceneWindow);
 }
 
+// Where the previous frame's timeline stood, so that the live tests can tell a
+// step taken by the first frame past its row from one taken late.
+uint32_t seenOrder = 0;
+uint32_t seenRow = 0;
+
 } // namespace
 
 void RunTimeline() {
@@ -33,8 +38,11 @@ void RunTimeline() {
     if (t.card != noCard) SpriteTable[t.card].active = 1;
     TimelineStep = t.to;
     // Lets the live tests see each step's position.
-    ProbeLine("step %d card %d at order %u row %u", TimelineStep, t.card, order, row);
+    ProbeLine("step %d card %d at order %u row %u after order %u row %u", TimelineStep, t.card,
+              order, row, seenOrder, seenRow);
   }
+  seenOrder = order;
+  seenRow = row;
   if (TimelineStep == endArmedStep && order == 0) FadeAndQuit(-1, 2000);
   if ((*sceneKeys)[VK_ESCAPE] == 1) FadeAndQuit(0, 1000);
 }

@@ -37,7 +37,8 @@ top_window "Velmor for Torva" >/dev/null || fail "no window"
 sleep 13
 kill -USR1 "$APP"
 sleep 6
-grep -q '^probe: step 3 card 3 at order 1 row [0-4]$' "$WORK/stderr" ||
+# The first frame in order 1 takes it, however late that frame comes.
+grep -q '^probe: step 3 card 3 at order 1 row [0-9]* after order 0 ' "$WORK/stderr" ||
   fail "card 3 not on its row after the toggle: $(grep probe "$WORK/stderr")"
 # Still in the first pass of the module: no step was taken twice.
 [ "$(grep -c '^probe: step 0 ' "$WORK/stderr")" = 1 ] || fail "the music started over"
