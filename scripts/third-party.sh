@@ -244,8 +244,13 @@ web_libpng() {
 
 # FreeType without the optional libraries a desktop build links (compressed
 # fonts, colour bitmaps, shaping): the card font is a plain TrueType file.
+# Gzipped fonts are turned off in its options too: without a zlib of its own
+# choosing FreeType compiles in a copy whose names clash with libpng's zlib.
 web_freetype() {
   local dest=$1
+  sed -i 's|^#define FT_CONFIG_OPTION_USE_ZLIB$|/* no gzipped fonts */|' \
+    "$src/include/freetype/config/ftoption.h"
+  grep -q 'no gzipped fonts' "$src/include/freetype/config/ftoption.h"
   mkdir -p "$src/build"
   cd "$src/build"
   emcmake cmake .. -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON \
