@@ -246,11 +246,17 @@ web_libpng() {
 # fonts, colour bitmaps, shaping): the card font is a plain TrueType file.
 # Gzipped fonts are turned off in its options too: without a zlib of its own
 # choosing FreeType compiles in a copy whose names clash with libpng's zlib.
+# The rasteriser flattens curves one of two ways, chosen by processor, and the
+# two differ in the last bits of a glyph's edge: WebAssembly is given the way
+# x86-64 takes (in portable C), so that a card comes out as the desktop's.
 web_freetype() {
   local dest=$1
   sed -i 's|^#define FT_CONFIG_OPTION_USE_ZLIB$|/* no gzipped fonts */|' \
     "$src/include/freetype/config/ftoption.h"
   grep -q 'no gzipped fonts' "$src/include/freetype/config/ftoption.h"
+  sed -i 's#^    defined( __aarch64__ ) || \\$#    defined( __aarch64__ ) || defined( __wasm__ ) || \\#' \
+    "$src/src/smooth/ftgrays.c"
+  grep -q 'defined( __wasm__ )' "$src/src/smooth/ftgrays.c"
   mkdir -p "$src/build"
   cd "$src/build"
   emcmake cmake .. -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON \
