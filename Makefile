@@ -86,7 +86,8 @@ web:
 
 # The page in headless Chromium (about two minutes): first the audio
 # worklet's processor and player in Node, and the gift maker's core against
-# the desktop's artwork, pack and module tools (about a minute); the cover, the still hook's frame
+# the desktop's artwork, pack and module tools, in Node and in Chromium
+# (about a minute and a half); the cover, the still hook's frame
 # against the capture tool's, the page without its module; the browser's
 # mipmap builder against the desktop's. Then the same page tests in each of
 # three engines, each run timed (tests/web/page_tests.mjs): the cover, the
@@ -103,6 +104,8 @@ web-check: web web-one-file-check
 	bash tests/licences_check.sh $(MAKER_CORE)
 	VELMOR_WEB=$(WEB_BUILD) node --test tests/web/worklet_tests.mjs
 	VELMOR_MAKER_CORE=$(MAKER_CORE) VELMOR_TOOLS=$(BUILD)/tools node --test tests/web/maker_core_tests.mjs
+	VELMOR_MAKER_CORE=$(MAKER_CORE) VELMOR_TOOLS=$(BUILD)/tools \
+	  bash tools/web/puppeteer.sh --test tests/web/maker_core_browser_tests.mjs
 	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
 	bash tests/web/mipmap_check.sh
 	@failed=; for engine in $(PAGE_ENGINES); do \
