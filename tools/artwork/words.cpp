@@ -26,6 +26,19 @@ std::string CodePoint(char32_t ch) {
   return buf;
 }
 
+// The lines of `text` from `start` on, each without its end ("\n" or "\r\n").
+std::vector<std::string> SplitLines(const std::string &text, size_t start) {
+  std::vector<std::string> lines;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+  }
+  return lines;
+}
+
 // The refusals of a line or a card, without the place in the file they are at.
 std::string NotUtf8(const std::string &line, size_t bad) {
   char byte[8];
@@ -89,13 +102,9 @@ std::vector<WordsCard> ParseWords(const std::string &path, const std::string &te
   const size_t before = errors->size();
   std::vector<WordsCard> cards;
   bool open = false; // the last line read belongs to a card
-  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  for (int number = 1; start < text.size(); ++number) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  int number = 0;
+  for (std::string line : SplitLines(text, text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0)) {
+    ++number;
     if (size_t bad = InvalidUtf8At(line); bad != std::string::npos) {
       errors->push_back(At(path, number) + ": " + NotUtf8(line, bad));
       continue;
@@ -154,14 +163,12 @@ std::vector<WordsCard> ReadWords(const std::string &path, std::vector<std::strin
 }
 
 WordsCard ParseCard(const std::string &text, size_t index, std::vector<std::string> *errors) {
+  const size_t before = errors->size();
   WordsCard card;
   std::vector<bool> blank; // typed as nothing at all, not as "."
-  for (size_t start = 0, number = 1; start <= text.size(); ++number) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  int number = 0;
+  for (std::string line : SplitLines(text, 0)) {
+    ++number;
     if (size_t bad = InvalidUtf8At(line); bad != std::string::npos) {
       errors->push_back(NotUtf8(line, bad));
       continue;
@@ -173,7 +180,7 @@ WordsCard ParseCard(const std::string &text, size_t index, std::vector<std::stri
     line = Tidy(line);
     blank.push_back(line.empty());
     card.lines.push_back(line == "." ? std::string() : line);
-    card.fileLines.push_back(int(number));
+    card.fileLines.push_back(number);
   }
   // Blank lines around the words are not part of the card; between them they are gaps.
   size_t first = 0, last = card.lines.size();
@@ -183,7 +190,8 @@ WordsCard ParseCard(const std::string &text, size_t index, std::vector<std::stri
                     card.lines.begin() + std::ptrdiff_t(last));
   card.fileLines.assign(card.fileLines.begin() + std::ptrdiff_t(first),
                         card.fileLines.begin() + std::ptrdiff_t(last));
-  if (AllGaps(card)) errors->push_back(EmptyCard(index + 1));
+  // A card whose only lines were refused has been refused already.
+  if (errors->size() == before && AllGaps(card)) errors->push_back(EmptyCard(index + 1));
   return card;
 }
 
