@@ -1,8 +1,9 @@
 # The intro in a browser, the program of a build made with emcmake (the preset
-# `web`), beside the gift maker's core (tools/maker/). The page is a folder of its own, VELMOR_WEB_PAGE, holding only
-# what a static host serves: the page, its script, velmor.js, velmor.wasm, the
-# music's player (velmor_processor.js, velmor_worklet.wasm), the module and the
-# licences of the libraries compiled into them.
+# `web`), beside the gift maker's core (tools/maker/). The page is a folder of
+# its own, VELMOR_WEB_PAGE, holding only what a static host serves: the page,
+# its script, velmor.js, velmor.wasm, the music's player (velmor_processor.js,
+# velmor_worklet.wasm), the module and the licences of the libraries compiled
+# into them.
 
 # libopenmpt is linked into the audio worklet's program only; the page's
 # program compiles against its headers and calls it there
