@@ -63,7 +63,7 @@ def carried(folder, name, kind):
     packed = gzip.compress(read(folder, name), compresslevel=9, mtime=0)
     data = base64.b64encode(packed).decode("ascii")
     return (f'<script type="application/octet-stream" data-file="{name}" '
-            f'data-type="{kind}">{data}</script>\n')
+            f'data-type="{kind}" data-encoding="gzip">{data}</script>\n')
 
 
 def licences(folder):
