@@ -112,7 +112,7 @@ ONE_FILE := build-web-one/velmor.html
 .PHONY: web-one-file web-one-file-check
 web-one-file: web
 	@mkdir -p $(dir $(ONE_FILE))
-	python3 tools/web/one_file.py $(WEB_BUILD) $(ONE_FILE)
+	node tools/web/make_one_file.mjs $(WEB_BUILD) $(ONE_FILE)
 
 # Opens the one file from disk in headless Chromium and plays it.
 web-one-file-check: web-one-file
