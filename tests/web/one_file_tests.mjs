@@ -214,7 +214,8 @@ test('a gift assembled in the browser is the same file, byte for byte, as in Nod
     const bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
     const html = window.assembleOneFile(parts, { pack: bytes(pack), module: bytes(module), title });
     const hash = new Uint8Array(await crypto.subtle.digest('SHA-256', html));
-    return { size: html.length, hash: [...hash].map((b) => b.toString(16).padStart(2, '0')).join('') };
+    const hex = [...hash].map((b) => b.toString(16).padStart(2, '0')).join('');
+    return { size: html.length, hash: hex };
   }, parts, Buffer.from(pack).toString('base64'), module.toString('base64'), title);
   await page.close();
   assert.deepEqual(inBrowser, { size: inNode.length, hash: digest(inNode) });
