@@ -134,6 +134,8 @@ test('a browser that cannot unpack the one file says so', async () => {
   await waitFor(page, () => document.body.dataset.state === 'error', 60, 'the error');
   assert.match(await page.evaluate(() => message.textContent),
     /^Cannot load the program: .*cannot unpack the page's files; a newer one plays it$/);
+  assert.equal(await page.evaluate(() => document.getElementById('again').hidden), true,
+    'Play again is offered for a program that did not load');
   await page.close();
 });
 
