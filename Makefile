@@ -76,6 +76,9 @@ clean:
 # module and the libraries' licences. The libraries are built for the browser
 # once, into a cache shared between checkouts (scripts/third-party.sh web).
 WEB_BUILD := build-web
+# The gift maker's core, built beside the page: the artwork, fit and pack
+# code in WebAssembly, with tools/maker/maker_core.mjs.
+MAKER_CORE := build-emscripten/maker
 WEB_PORT := 8000
 .PHONY: web web-serve web-check web-screenshots
 web:
@@ -83,7 +86,9 @@ web:
 	@bash scripts/build.sh web
 
 # The page in headless Chromium (about two minutes): first the audio
-# worklet's processor and player in Node; the cover, the still hook's frame
+# worklet's processor and player in Node, and the gift maker's core against
+# the desktop's artwork, pack and module tools, in Node and in Chromium
+# (about a minute and a half); the cover, the still hook's frame
 # against the capture tool's, the page without its module; the browser's
 # mipmap builder against the desktop's. Then the same page tests in each of
 # three engines, each run timed (tests/web/page_tests.mjs): the cover, the
@@ -95,9 +100,13 @@ web:
 PAGE_ENGINES := chromium firefox webkit
 web-check: web web-one-file-check
 	@bash scripts/setup.sh --tests --browsers
-	@bash scripts/build.sh default velmor-capture velmor-module
+	@bash scripts/build.sh default velmor-capture velmor-module velmor-artwork velmor-pack
 	bash tests/licences_check.sh $(WEB_BUILD)
+	bash tests/licences_check.sh $(MAKER_CORE)
 	VELMOR_WEB=$(WEB_BUILD) node --test tests/web/worklet_tests.mjs
+	VELMOR_MAKER_CORE=$(MAKER_CORE) VELMOR_TOOLS=$(BUILD)/tools node --test tests/web/maker_core_tests.mjs
+	VELMOR_MAKER_CORE=$(MAKER_CORE) VELMOR_TOOLS=$(BUILD)/tools \
+	  bash tools/web/puppeteer.sh --test tests/web/maker_core_browser_tests.mjs
 	bash tests/web/browser_check.sh $(WEB_BUILD) $(BUILD)/velmor-capture
 	bash tests/web/mipmap_check.sh
 	@failed=; for engine in $(PAGE_ENGINES); do \

@@ -75,7 +75,8 @@ set(VELMOR_ROOM_SOURCES_records music/music_records.cpp)
 set(VELMOR_ROOM_SOURCES_artwork
   tools/artwork/common.cpp tools/artwork/encode.cpp tools/artwork/text.cpp tools/artwork/scenes.cpp
   tools/artwork/particles.cpp tools/artwork/fractals.cpp tools/artwork/overlays.cpp
-  tools/artwork/words.cpp tools/artwork/photos.cpp tools/artwork/icon.cpp)
+  tools/artwork/words.cpp tools/artwork/photos.cpp tools/artwork/icon.cpp
+  tools/artwork/gift_cards.cpp)
 set(VELMOR_ROOM_SOURCES_module tools/module/it_format.cpp tools/module/synth.cpp tools/module/song.cpp)
 set(VELMOR_ROOM_SOURCES_fit tools/module/fit.cpp)
 set(VELMOR_ROOM_SOURCES_pack tools/pack/pack_writer.cpp)

@@ -4,8 +4,10 @@
 # Prints the target's cache folder.
 #
 #   scripts/third-party.sh web       libopenmpt (WebAssembly exceptions),
-#                                    libjpeg-turbo and GLU's mipmap
-#                                    builder, compiled with Emscripten
+#                                    libjpeg-turbo, GLU's mipmap builder,
+#                                    and for the gift maker's pictures
+#                                    zlib, libpng and FreeType, compiled
+#                                    with Emscripten
 #   scripts/third-party.sh windows   libopenmpt and libjpeg-turbo, static, for
 #                                    64-bit Windows with MinGW-w64 (Windows
 #                                    brings its own GLU, glu32)
@@ -91,7 +93,8 @@ EOF
 fetch_source() {
   local pkg=$1 version=$2 f
   tarball=""
-  for f in "$root/sources/${pkg}_${version}".orig.tar.*; do
+  # Named by compression alone: a signature (.asc) beside a tarball is not one.
+  for f in "$root/sources/${pkg}_${version}".orig.tar.{gz,bz2,xz}; do
     if [ -f "$f" ]; then tarball=$f; return 0; fi
   done
   prepare_apt
@@ -103,7 +106,7 @@ fetch_source() {
     rm -rf "$dl"
     return 1
   fi
-  for f in "$dl/${pkg}_${version}".orig.tar.*; do
+  for f in "$dl/${pkg}_${version}".orig.tar.{gz,bz2,xz}; do
     if [ -f "$f" ]; then
       mv "$f" "$root/sources/"
       tarball="$root/sources/${f##*/}"
@@ -207,6 +210,64 @@ web_glu() {
   sed -n '1,/\*\//p' src/libutil/mipmap.c >"$dest/licence/SGI-FreeB-2.0"
 }
 
+# zlib for libpng: its library sources and nothing else (no gz file calls are
+# used, but they cost nothing unlinked), the two headers libpng includes.
+web_zlib() {
+  local dest=$1
+  cd "$src"
+  local sources=(adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast
+    inflate inftrees trees uncompr zutil)
+  for name in "${sources[@]}"; do emcc -O2 -DHAVE_UNISTD_H -c "$name.c" -o "$name.o"; done
+  emar rcs libz.a "${sources[@]/%/.o}"
+  mkdir -p "$dest/lib" "$dest/include" "$dest/licence"
+  cp libz.a "$dest/lib/"
+  cp zlib.h zconf.h "$dest/include/"
+  cp LICENSE "$dest/licence/"
+}
+
+# libpng's library sources with its prebuilt configuration (every feature of a
+# default build, no processor-specific code, which WebAssembly has none of),
+# against the zlib built above ($zlib_dest).
+web_libpng() {
+  local dest=$1
+  cd "$src"
+  cp scripts/pnglibconf.h.prebuilt pnglibconf.h
+  local sources=(png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset
+    pngtrans pngwio pngwrite pngwtran pngwutil)
+  for name in "${sources[@]}"; do emcc -O2 -I"$zlib_dest/include" -c "$name.c" -o "$name.o"; done
+  emar rcs libpng16.a "${sources[@]/%/.o}"
+  mkdir -p "$dest/lib" "$dest/include" "$dest/licence"
+  cp libpng16.a "$dest/lib/"
+  cp png.h pngconf.h pnglibconf.h "$dest/include/"
+  cp LICENSE "$dest/licence/"
+}
+
+# FreeType without the optional libraries a desktop build links (compressed
+# fonts, colour bitmaps, shaping): the card font is a plain TrueType file.
+# Gzipped fonts are turned off in its options too: without a zlib of its own
+# choosing FreeType compiles in a copy whose names clash with libpng's zlib.
+# The rasteriser flattens curves one of two ways, chosen by processor, and the
+# two differ in the last bits of a glyph's edge: WebAssembly is given the way
+# x86-64 takes (in portable C), so that a card comes out as the desktop's.
+web_freetype() {
+  local dest=$1
+  sed -i 's|^#define FT_CONFIG_OPTION_USE_ZLIB$|/* no gzipped fonts */|' \
+    "$src/include/freetype/config/ftoption.h"
+  grep -q 'no gzipped fonts' "$src/include/freetype/config/ftoption.h"
+  sed -i 's#^    defined( __aarch64__ ) || \\$#    defined( __aarch64__ ) || defined( __wasm__ ) || \\#' \
+    "$src/src/smooth/ftgrays.c"
+  grep -q 'defined( __wasm__ )' "$src/src/smooth/ftgrays.c"
+  mkdir -p "$src/build"
+  cd "$src/build"
+  emcmake cmake .. -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON \
+    -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+  emmake make -j"$jobs" freetype
+  mkdir -p "$dest/lib" "$dest/include" "$dest/licence"
+  cp libfreetype.a "$dest/lib/"
+  cp -R ../include/ft2build.h ../include/freetype "$dest/include/"
+  cp ../LICENSE.TXT ../docs/FTL.TXT "$dest/licence/"
+}
+
 # The Windows recipes compile for a program linked with -static by MinGW-w64's
 # posix-threads GCC, named in full so that the system's choice of default
 # (win32 or posix threads) does not matter. Static libraries only, at -O2.
@@ -244,7 +305,8 @@ windows_libjpeg_turbo() {
 # changed recipe rebuilds instead of reusing an older result. The recipe is
 # digested under the name build_<name>, not its own, so the stamp follows what
 # the recipe does and not what the script calls it (each target's stamps live
-# in its own folder). The library is added to the list of what is built.
+# in its own folder). The library is added to the list of what is built, and
+# its folder is left in last_dest for a later recipe that builds against it.
 built=""
 ensure() {
   local linked=$1 name=$2 version=$3 pkg=$4 build=$5 duration=$6
@@ -256,6 +318,7 @@ ensure() {
     if [ $# -gt 0 ]; then cat "$@"; fi
   } | sha256sum | cut -d' ' -f1)
   local dest="$root/$name-$version-${recipe:0:12}"
+  last_dest=$dest
   if [ -f "$dest/.complete" ] && [ "$(cat "$dest/.complete")" = "$recipe" ]; then
     say "$name $version cached"
     add_built "$linked" "$dest" "$name-$version"
@@ -310,6 +373,10 @@ case "$target" in
     ensure libjpeg libjpeg-turbo 2.1.5 libjpeg-turbo web_libjpeg_turbo "about 15 seconds" \
       <(declare -f install_libjpeg_turbo)
     ensure glu glu 9.0.2 libglu web_glu "a few seconds" "$here/../platform/web/glu_pixel_store.c"
+    ensure zlib zlib 1.2.13.dfsg zlib web_zlib "a few seconds"
+    zlib_dest=$last_dest
+    ensure libpng libpng 1.6.39 libpng1.6 web_libpng "a few seconds" <(echo "$zlib_dest")
+    ensure freetype2 freetype 2.12.1+dfsg freetype web_freetype "about 30 seconds"
     ;;
   windows)
     ensure libopenmpt libopenmpt 0.6.9 libopenmpt windows_libopenmpt "about 3 minutes" \

@@ -1,8 +1,9 @@
-# The intro in a browser: the only program of a build made with emcmake (the
-# preset `web`). The page is a folder of its own, VELMOR_WEB_PAGE, holding only
-# what a static host serves: the page, its script, velmor.js, velmor.wasm, the
-# music's player (velmor_processor.js, velmor_worklet.wasm), the module and the
-# licences of the libraries compiled into them.
+# The intro in a browser, the program of a build made with emcmake (the preset
+# `web`), beside the gift maker's core (tools/maker/). The page is a folder of
+# its own, VELMOR_WEB_PAGE, holding only what a static host serves: the page,
+# its script, velmor.js, velmor.wasm, the music's player (velmor_processor.js,
+# velmor_worklet.wasm), the module and the licences of the libraries compiled
+# into them.
 
 # libopenmpt is linked into the audio worklet's program only; the page's
 # program compiles against its headers and calls it there
@@ -70,7 +71,7 @@ foreach(source platform/web/velmor_page.js worklet/velmor_processor.js)
   list(APPEND page_files ${VELMOR_WEB_PAGE}/${name})
 endforeach()
 velmor_copy_file(${VELMOR_MODULE} ${VELMOR_WEB_PAGE}/torva_velmor2.it page_files)
-velmor_copy_licences(${VELMOR_WEB_PAGE}/licences page_files)
+velmor_copy_licences(${VELMOR_WEB_PAGE}/licences page_files PACKAGES libopenmpt libjpeg glu)
 
 # The music's player for the audio thread (worklet/): a WebAssembly module
 # without Emscripten's JavaScript, which the worklet's scope could not run.
@@ -89,3 +90,9 @@ target_link_options(velmor_worklet PRIVATE -O3 -fwasm-exceptions -sSTANDALONE_WA
 set_target_properties(velmor_worklet PROPERTIES SUFFIX ".wasm"
   RUNTIME_OUTPUT_DIRECTORY ${VELMOR_WEB_PAGE})
 add_custom_target(velmor_page ALL DEPENDS ${page_files})
+
+# The gift maker's core: the artwork tool's words, photos and pictures, the
+# fit check and the pack writer, for the maker page to call
+# (tools/maker/maker_core.mjs). It links libopenmpt itself, for the fit
+# check, and so uses WebAssembly's exceptions throughout.
+add_subdirectory(tools/maker)

@@ -11,18 +11,17 @@
 // preview sheet. Everything is read and checked before anything is written, so a refusal
 // leaves OUTDIR as it was.
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tools/artwork/cards.h"
 #include "tools/artwork/encode.h"
+#include "tools/artwork/gift_cards.h"
 #include "tools/artwork/photos.h"
 #include "tools/artwork/pictures.h"
 #include "tools/artwork/text.h"
@@ -72,25 +71,15 @@ Exit status: 0 when every file was written; 1 on a refusal (every reason is name
 nothing is written) or a failed write; 2 on a wrong command line.
 )";
 
-const char kCardFont[] = "/usr/share/fonts/truetype/paratype/PTF55F.ttf";
 const char kSheetFont[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char kSheetFontBold[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 const char kIccProfile[] = "/usr/share/color/icc/sRGB.icc";
-const char kComment[] = "Velmor for Torva";
-// The cards spin and sit under a vignette: text stays in the middle three quarters.
-constexpr double kCardMargin = 0.12;
+using art::kComment;
 
 struct Entry {
   std::string file; // NAME.jpg or NAME.tga
   std::function<Bytes()> make;
 };
-
-Bytes CardJpeg(const Rgb8 &rgb) { return art::EncodeBaselineJpeg(rgb, 90, kComment); }
-Bytes Card(const Image &img) { return CardJpeg(art::Quantise(img)); }
-
-Bytes TextCard(std::vector<std::string> lines) {
-  return Card(art::RenderTextCard(kCardFont, lines, art::kSide, kCardMargin));
-}
 
 Bytes ReadFile(const char *path) {
   std::ifstream in(path, std::ios::binary);
@@ -121,7 +110,7 @@ std::vector<Entry> Inventory() {
     e.push_back({std::string(name) + ".jpg", f});
   };
   auto pic = [&](const char *name, std::function<Image()> f) {
-    jpg(name, [f] { return Card(f()); });
+    jpg(name, [f] { return CardJpeg(f()); });
   };
 
   jpg("DATA_PARTICLE", [] { return EncodeBaselineJpeg(Quantise(WhiteFlower32()), 92, kComment); });
@@ -131,7 +120,7 @@ std::vector<Entry> Inventory() {
   jpg("DATA_FILM", [] { return EncodeBaselineJpeg(Quantise(FilmGrain()), 90, kComment); });
 
   auto text = [&](const CardText &card) {
-    jpg(card.name, [lines = LinesOf(card)] { return TextCard(lines); });
+    jpg(card.name, [lines = LinesOf(card)] { return TextCardJpeg(lines); });
   };
 
   // The opening dedication, one thought per card.
@@ -177,18 +166,6 @@ std::vector<Entry> Inventory() {
   return e;
 }
 
-// Runs job(0) .. job(n - 1) on up to eight threads; each job keeps its result in its own slot.
-void RunAll(size_t n, const std::function<void(size_t)> &job) {
-  std::atomic<size_t> next{0};
-  unsigned workers = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
-  std::vector<std::thread> pool;
-  for (unsigned w = 0; w < workers; ++w)
-    pool.emplace_back([&] {
-      for (size_t i; (i = next.fetch_add(1)) < n;) job(i);
-    });
-  for (std::thread &t : pool) t.join();
-}
-
 // False, with its line, on a failed write.
 bool WriteFile(const std::string &path, const Bytes &bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -203,7 +180,7 @@ bool WriteFile(const std::string &path, const Bytes &bytes) {
 // Makes the pictures and writes them in a fixed order; false, with its line, on a failed write.
 bool MakeAndWrite(const std::string &outDir, const std::vector<Entry> &todo) {
   std::vector<Bytes> results(todo.size());
-  RunAll(todo.size(), [&](size_t i) { results[i] = todo[i].make(); });
+  art::RunAll(todo.size(), [&](size_t i) { results[i] = todo[i].make(); });
   for (size_t i = 0; i < todo.size(); ++i)
     if (!WriteFile(outDir + "/" + todo[i].file, results[i])) return false;
   return true;
@@ -237,7 +214,7 @@ int MakeGiftPictures(const std::vector<std::string> &args) {
   std::vector<std::string> errors;
   std::vector<art::WordsCard> cards = art::ReadWords(wordsPath, &errors);
   if (!cards.empty())
-    art::CheckWordsFit(wordsPath, cards, kCardFont, art::kSide, kCardMargin, &errors);
+    art::CheckWordsFit(wordsPath, cards, art::kCardFont, art::kSide, art::kCardMargin, &errors);
   std::vector<std::string> photos;
   if (!photosDir.empty()) {
     std::string error;
@@ -250,13 +227,9 @@ int MakeGiftPictures(const std::vector<std::string> &args) {
   if (used)
     std::fprintf(stderr, "velmor-artwork: reading %zu photo%s from %s\n", used,
                  used == 1 ? "" : "s", photosDir.c_str());
-  RunAll(used, [&](size_t i) {
+  art::RunAll(used, [&](size_t i) {
     Image img = art::LoadPhoto(photos[i], art::kSide, &photoErrors[i]);
-    if (!photoErrors[i].empty()) return;
-    // Our picture cards fade to black at their edges, so that a card growing
-    // over the glow shows no hard square: a photo is given the same edge.
-    art::ApplyEdgeFade(img, 0.06);
-    pixels[i] = art::Quantise(img);
+    if (photoErrors[i].empty()) pixels[i] = art::PhotoCardPixels(std::move(img));
   });
   for (const std::string &e : photoErrors)
     if (!e.empty()) errors.push_back(e);
@@ -289,13 +262,8 @@ int MakeGiftPictures(const std::vector<std::string> &args) {
                  Cards(used + 1, size_t(art::kPictureCards)).c_str());
 
   std::vector<Entry> todo = Inventory();
-  for (Entry &en : todo) {
-    const std::string name = Stem(en.file);
-    if (int t = art::TextCardIndex(name); t >= 0)
-      en.make = [lines = cards[size_t(t)].lines] { return TextCard(lines); };
-    else if (int p = art::PictureCardIndex(name); p >= 0 && size_t(p) < used)
-      en.make = [rgb = &pixels[size_t(p)]] { return CardJpeg(*rgb); };
-  }
+  for (Entry &en : todo)
+    if (auto gift = art::GiftCardMaker(en.file, cards, pixels)) en.make = gift;
   if (!MakeAndWrite(outDir, todo)) return 1;
   std::vector<std::string> files;
   for (const Entry &en : todo) files.push_back(en.file);

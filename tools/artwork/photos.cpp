@@ -411,6 +411,11 @@ Image LoadPhoto(const std::string &path, int side, std::string *error) {
     *error = path + ": cannot read: " + std::strerror(errno);
     return {};
   }
+  return DecodePhoto(path, b, side, error);
+}
+
+Image DecodePhoto(const std::string &name, const std::vector<uint8_t> &b, int side,
+                  std::string *error) {
   const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   Decoded d;
   std::string why;
@@ -424,7 +429,7 @@ Image LoadPhoto(const std::string &path, int side, std::string *error) {
     why = "not a picture (a JPEG or PNG file)";
   }
   if (!ok) {
-    *error = path + ": " + why;
+    *error = name + ": " + why;
     return {};
   }
   const int sq = std::min(d.w, d.h);

@@ -44,6 +44,9 @@ std::string Shown(const std::string &name, size_t most);
 // The photo at `path` as a side x side picture; an empty picture, with a message naming the
 // file, when it is not a picture, cannot be read or is smaller than kSmallestPhoto.
 Image LoadPhoto(const std::string &path, int side, std::string *error);
+// The same from the file's bytes, the messages naming it `name`.
+Image DecodePhoto(const std::string &name, const std::vector<uint8_t> &bytes, int side,
+                  std::string *error);
 
 // EXIF orientation (1..8) from a TIFF structure ("II*\0" or "MM\0*"); 1 when it has none.
 int TiffOrientation(const uint8_t *tiff, size_t size);

@@ -26,6 +26,50 @@ std::string CodePoint(char32_t ch) {
   return buf;
 }
 
+// The lines of `text` from `start` on, each without its end ("\n" or "\r\n").
+std::vector<std::string> SplitLines(const std::string &text, size_t start) {
+  std::vector<std::string> lines;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+  }
+  return lines;
+}
+
+// The refusals of a line or a card, without the place in the file they are at.
+std::string NotUtf8(const std::string &line, size_t bad) {
+  char byte[8];
+  std::snprintf(byte, sizeof byte, "0x%02X", unsigned(uint8_t(line[bad])));
+  return std::string("not UTF-8 (byte ") + byte + " at column " + std::to_string(bad + 1) +
+         "); save the file as UTF-8";
+}
+
+std::string NoteInCard(size_t card) {
+  return "card " + std::to_string(card) +
+         ": a line starting with \"#\" is a note, and notes go between cards "
+         "(after a blank line); to show \"#\" on the card, put a space before it";
+}
+
+std::string EmptyCard(size_t card) {
+  return "card " + std::to_string(card) +
+         " is empty (only \".\" lines); give it words, or remove it";
+}
+
+// A line as it is set: a tab is a gap between words, as an editor shows it, and spaces
+// around it are dropped.
+std::string Tidy(std::string line) {
+  std::replace(line.begin(), line.end(), '\t', ' ');
+  return Trim(line);
+}
+
+bool AllGaps(const WordsCard &card) {
+  return std::all_of(card.lines.begin(), card.lines.end(),
+                     [](const std::string &l) { return l.empty(); });
+}
+
 } // namespace
 
 size_t InvalidUtf8At(const std::string &s) {
@@ -58,32 +102,20 @@ std::vector<WordsCard> ParseWords(const std::string &path, const std::string &te
   const size_t before = errors->size();
   std::vector<WordsCard> cards;
   bool open = false; // the last line read belongs to a card
-  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  for (int number = 1; start < text.size(); ++number) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  int number = 0;
+  for (std::string line : SplitLines(text, text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0)) {
+    ++number;
     if (size_t bad = InvalidUtf8At(line); bad != std::string::npos) {
-      char byte[8];
-      std::snprintf(byte, sizeof byte, "0x%02X", unsigned(uint8_t(line[bad])));
-      errors->push_back(At(path, number) + ": not UTF-8 (byte " + byte + " at column " +
-                        std::to_string(bad + 1) + "); save the file as UTF-8");
+      errors->push_back(At(path, number) + ": " + NotUtf8(line, bad));
       continue;
     }
     if (!line.empty() && line[0] == '#') {
       if (!open) continue;
       // Inside a card a note would vanish from the words without a trace: say so instead.
-      errors->push_back(At(path, number) + ": card " + std::to_string(cards.size()) +
-                        ": a line starting with \"#\" is a note, and notes go between cards "
-                        "(after a blank line); to show \"#\" on the card, put a space "
-                        "before it");
+      errors->push_back(At(path, number) + ": " + NoteInCard(cards.size()));
       continue;
     }
-    // A tab is a gap between words, as an editor shows it.
-    std::replace(line.begin(), line.end(), '\t', ' ');
-    line = Trim(line);
+    line = Tidy(line);
     if (line.empty()) {
       open = false;
       continue;
@@ -94,10 +126,8 @@ std::vector<WordsCard> ParseWords(const std::string &path, const std::string &te
     cards.back().fileLines.push_back(number);
   }
   for (size_t c = 0; c < cards.size(); ++c)
-    if (std::all_of(cards[c].lines.begin(), cards[c].lines.end(),
-                    [](const std::string &l) { return l.empty(); }))
-      errors->push_back(At(path, cards[c].fileLines.front()) + ": card " + std::to_string(c + 1) +
-                        " is empty (only \".\" lines); give it words, or remove it");
+    if (AllGaps(cards[c]))
+      errors->push_back(At(path, cards[c].fileLines.front()) + ": " + EmptyCard(c + 1));
   const size_t wanted = size_t(kOpeningCards + kClosingCards);
   const std::string need = "the show needs exactly " + std::to_string(wanted) + ": " +
                            std::to_string(kOpeningCards) + " opening, " +
@@ -132,6 +162,39 @@ std::vector<WordsCard> ReadWords(const std::string &path, std::vector<std::strin
   return ParseWords(path, text, errors);
 }
 
+WordsCard ParseCard(const std::string &text, size_t index, std::vector<std::string> *errors) {
+  const size_t before = errors->size();
+  WordsCard card;
+  std::vector<bool> blank; // typed as nothing at all, not as "."
+  int number = 0;
+  for (std::string line : SplitLines(text, 0)) {
+    ++number;
+    if (size_t bad = InvalidUtf8At(line); bad != std::string::npos) {
+      errors->push_back(NotUtf8(line, bad));
+      continue;
+    }
+    if (!line.empty() && line[0] == '#') {
+      errors->push_back(NoteInCard(index + 1));
+      continue;
+    }
+    line = Tidy(line);
+    blank.push_back(line.empty());
+    card.lines.push_back(line == "." ? std::string() : line);
+    card.fileLines.push_back(number);
+  }
+  // Blank lines around the words are not part of the card; between them they are gaps.
+  size_t first = 0, last = card.lines.size();
+  while (first < last && blank[first]) ++first;
+  while (last > first && blank[last - 1]) --last;
+  card.lines.assign(card.lines.begin() + std::ptrdiff_t(first),
+                    card.lines.begin() + std::ptrdiff_t(last));
+  card.fileLines.assign(card.fileLines.begin() + std::ptrdiff_t(first),
+                        card.fileLines.begin() + std::ptrdiff_t(last));
+  // A card whose only lines were refused has been refused already.
+  if (errors->size() == before && AllGaps(card)) errors->push_back(EmptyCard(index + 1));
+  return card;
+}
+
 int SmallestCardSize(const std::string &fontPath, int side, double margin) {
   int ours = kLargestCardSize;
   for (const CardText &card : kOurCardTexts)
@@ -139,32 +202,37 @@ int SmallestCardSize(const std::string &fontPath, int side, double margin) {
   return (2 * ours + 2) / 3;
 }
 
+std::vector<std::pair<size_t, std::string>> CardFitProblems(const std::vector<std::string> &lines,
+                                                            size_t index,
+                                                            const std::string &fontPath, int side,
+                                                            double margin, int minPixelSize) {
+  std::vector<std::pair<size_t, std::string>> problems;
+  const std::string atLeast = std::to_string(minPixelSize) + " px";
+  const std::string which = "card " + std::to_string(index + 1);
+  for (auto [line, ch] : MissingGlyphs(fontPath, lines))
+    problems.emplace_back(line, which + ", line " + std::to_string(line + 1) +
+                                    ": the font has no letter " + CodePoint(ch) +
+                                    "; write it with Latin or Cyrillic letters");
+  if (!problems.empty()) return problems;
+  CardFit fit = FitCardText(fontPath, lines, side, margin, minPixelSize);
+  for (size_t line : fit.tooWide)
+    problems.emplace_back(line, which + ", line " + std::to_string(line + 1) +
+                                    " is too wide even at " + atLeast +
+                                    ", two thirds of our type size; break it into shorter lines");
+  if (fit.tooTall)
+    problems.emplace_back(0, which + " has too many lines (" + std::to_string(lines.size()) +
+                                 ") to fit even at " + atLeast + "; use fewer lines");
+  return problems;
+}
+
 void CheckWordsFit(const std::string &path, const std::vector<WordsCard> &cards,
                    const std::string &fontPath, int side, double margin,
                    std::vector<std::string> *errors) {
   const int minPixelSize = SmallestCardSize(fontPath, side, margin);
-  const std::string atLeast = std::to_string(minPixelSize) + " px";
-  for (size_t c = 0; c < cards.size(); ++c) {
-    const WordsCard &card = cards[c];
-    const std::string which = "card " + std::to_string(c + 1);
-    bool glyphsMissing = false;
-    for (auto [line, ch] : MissingGlyphs(fontPath, card.lines)) {
-      errors->push_back(At(path, card.fileLines[line]) + ": " + which + ", line " +
-                        std::to_string(line + 1) + ": the font has no letter " + CodePoint(ch) +
-                        "; write it with Latin or Cyrillic letters");
-      glyphsMissing = true;
-    }
-    if (glyphsMissing) continue;
-    CardFit fit = FitCardText(fontPath, card.lines, side, margin, minPixelSize);
-    for (size_t line : fit.tooWide)
-      errors->push_back(At(path, card.fileLines[line]) + ": " + which + ", line " +
-                        std::to_string(line + 1) + " is too wide even at " + atLeast +
-                        ", two thirds of our type size; break it into shorter lines");
-    if (fit.tooTall)
-      errors->push_back(At(path, card.fileLines.front()) + ": " + which + " has too many lines (" +
-                        std::to_string(card.lines.size()) + ") to fit even at " + atLeast +
-                        "; use fewer lines");
-  }
+  for (size_t c = 0; c < cards.size(); ++c)
+    for (auto &[line, problem] :
+         CardFitProblems(cards[c].lines, c, fontPath, side, margin, minPixelSize))
+      errors->push_back(At(path, cards[c].fileLines[line]) + ": " + problem);
 }
 
 } // namespace art

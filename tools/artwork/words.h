@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace art {
@@ -33,6 +34,21 @@ int SmallestCardSize(const std::string &fontPath, int side, double margin);
 void CheckWordsFit(const std::string &path, const std::vector<WordsCard> &cards,
                    const std::string &fontPath, int side, double margin,
                    std::vector<std::string> *errors);
+
+// The problems of one card's lines (the card at `index`, from 0) at `minPixelSize`: letters the
+// font lacks, or else lines too wide and a block too tall; each with the index of the line it
+// is about and the message CheckWordsFit gives after the file and line.
+std::vector<std::pair<size_t, std::string>> CardFitProblems(const std::vector<std::string> &lines,
+                                                            size_t index,
+                                                            const std::string &fontPath, int side,
+                                                            double margin, int minPixelSize);
+
+// One card typed on its own, as the gift maker's fields hold it: its lines joined by "\n",
+// read by the rules of a words file, except that a blank line between words is a gap (as
+// "." is) and blank lines around them are left out. `index` is the card's place, from 0; the
+// messages are those of ParseWords without the file and line. fileLines are the lines of
+// `text`, from 1.
+WordsCard ParseCard(const std::string &text, size_t index, std::vector<std::string> *errors);
 
 // Where a string stops being UTF-8 (RFC 3629: no overlong forms, no surrogates, nothing above
 // U+10FFFF); npos when all of it is.

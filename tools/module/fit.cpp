@@ -287,6 +287,26 @@ Fit CheckModule(const void *bytes, size_t size) {
   return fit;
 }
 
+std::string Report(const Fit &fit, const std::string &name) {
+  std::string text;
+  if (!fit.reasons.empty()) {
+    for (const std::string &reason : fit.reasons) text += name + ": " + reason + "\n";
+    return text;
+  }
+  const auto cards = std::count_if(fit.steps.begin(), fit.steps.end(),
+                                   [](const StepTime &s) { return s.card != noCard; });
+  text += name + Printf(" fits the show: %d cards\n", static_cast<int>(cards));
+  text += Printf("length: %.2f s (one pass)\n", fit.passSeconds);
+  text += Printf("the show ends at %.2f s, when the music goes back to order 0\n", fit.endSeconds);
+  text += "card  order  row    at (s)\n";
+  for (const StepTime &s : fit.steps) {
+    const std::string card = s.card == noCard ? "end" : std::to_string(s.card);
+    const std::string row = s.rowFrom == anyRow ? "any" : std::to_string(s.rowFrom);
+    text += Printf("%4s  %5u  %3s  %8.2f\n", card.c_str(), s.order, row.c_str(), s.seconds);
+  }
+  return text;
+}
+
 Fit CheckModuleFile(const std::string &path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {

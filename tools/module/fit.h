@@ -39,4 +39,9 @@ Fit CheckModule(const void *bytes, size_t size);
 // The reasons do not name the file; a caller that shows them does.
 Fit CheckModuleFile(const std::string &path);
 
+// What `velmor-module --check` says of the module `name`: one line a reason,
+// "NAME: reason", when it does not fit (on standard error, after the
+// program's name); when it fits, its length and when each card comes.
+std::string Report(const Fit &fit, const std::string &name);
+
 } // namespace velmor::fit

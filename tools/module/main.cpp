@@ -1,13 +1,11 @@
 // Writes the intro's music module, describes the composition with --describe,
 // or checks with --check that a module fits the show's card table.
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fstream>
 #include <string>
 
-#include "scene/timeline_table.h"
 #include "tools/module/fit.h"
 #include "tools/module/it_format.h"
 #include "tools/module/song.h"
@@ -18,23 +16,14 @@ namespace {
 // length and when each card comes.
 int Check(const char *path) {
   const velmor::fit::Fit fit = velmor::fit::CheckModuleFile(path);
-  if (!fit.reasons.empty()) {
-    for (const std::string &reason : fit.reasons)
-      std::fprintf(stderr, "velmor-module: %s: %s\n", path, reason.c_str());
-    return 1;
+  const std::string report = velmor::fit::Report(fit, path);
+  if (fit.reasons.empty()) {
+    std::fputs(report.c_str(), stdout);
+    return 0;
   }
-  const auto cards = std::count_if(fit.steps.begin(), fit.steps.end(),
-                                   [](const velmor::fit::StepTime &s) { return s.card != noCard; });
-  std::printf("%s fits the show: %d cards\n", path, static_cast<int>(cards));
-  std::printf("length: %.2f s (one pass)\n", fit.passSeconds);
-  std::printf("the show ends at %.2f s, when the music goes back to order 0\n", fit.endSeconds);
-  std::printf("card  order  row    at (s)\n");
-  for (const velmor::fit::StepTime &s : fit.steps) {
-    const std::string card = s.card == noCard ? "end" : std::to_string(s.card);
-    const std::string row = s.rowFrom == anyRow ? "any" : std::to_string(s.rowFrom);
-    std::printf("%4s  %5u  %3s  %8.2f\n", card.c_str(), s.order, row.c_str(), s.seconds);
-  }
-  return 0;
+  for (size_t at = 0, end; (end = report.find('\n', at)) != std::string::npos; at = end + 1)
+    std::fprintf(stderr, "velmor-module: %s\n", report.substr(at, end - at).c_str());
+  return 1;
 }
 
 } // namespace

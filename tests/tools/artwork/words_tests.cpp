@@ -234,3 +234,54 @@ TEST(WordsFit, TooManyLinesAndLettersTheFontLacksAreRefused) {
   EXPECT_EQ(errors[0].rfind("w.txt:3: card 2, line 1: the font has no letter U+1F381", 0), 0u)
       << errors[0];
 }
+
+TEST(WordsCard, ACardTypedOnItsOwnReadsAsInAFile) {
+  // Blank lines around the words are dropped, one between them is a gap as "." is; tabs,
+  // spaces and CRLF as in a file.
+  std::vector<std::string> errors;
+  art::WordsCard card = art::ParseCard("\n \r\n\tFor Mira, \r\n\n.\nfrom  Jonas\n\n", 0, &errors);
+  EXPECT_TRUE(errors.empty()) << Joined(errors);
+  EXPECT_EQ(card.lines, (std::vector<std::string>{"For Mira,", "", "", "from  Jonas"}));
+  EXPECT_EQ(card.fileLines, (std::vector<int>{3, 4, 5, 6}));
+
+  // The same card in a file gives the same lines.
+  const std::vector<art::WordsCard> inFile =
+      art::ParseWords("w.txt", "For Mira,\n.\n.\nfrom  Jonas\n\n" + TenCards(9), &errors);
+  ASSERT_EQ(inFile.size(), 10u) << Joined(errors);
+  EXPECT_EQ(inFile[0].lines, card.lines);
+}
+
+TEST(WordsCard, RefusalsAreAFilesWithoutTheFileAndLine) {
+  std::vector<std::string> errors;
+  art::ParseCard("# a note\nwords", 4, &errors);
+  art::ParseCard(" \n.\n", 2, &errors);
+  art::ParseCard("", 3, &errors);
+  art::ParseCard("caf\xC3", 0, &errors);
+  std::vector<std::string> fileErrors;
+  art::ParseWords("w.txt", TenCards(4) + "\nwords\n# a note\n\n" + TenCards(5), &fileErrors);
+  ASSERT_EQ(fileErrors.size(), 1u) << Joined(fileErrors);
+  ASSERT_EQ(errors.size(), 4u) << Joined(errors);
+  EXPECT_EQ("w.txt:10: " + errors[0], fileErrors[0]);
+  EXPECT_EQ(errors[1], "card 3 is empty (only \".\" lines); give it words, or remove it");
+  EXPECT_EQ(errors[2], "card 4 is empty (only \".\" lines); give it words, or remove it");
+  EXPECT_EQ(errors[3], "not UTF-8 (byte 0xC3 at column 4); save the file as UTF-8");
+}
+
+TEST(WordsCard, FitProblemsAreCheckWordsFitsLinesWithTheirLine) {
+  std::vector<std::string> errors;
+  const std::string wide = "A line far too long to be set on a card at two thirds of our size";
+  std::vector<art::WordsCard> cards =
+      art::ParseWords("w.txt", "A\n\nok\n" + wide + "\n\nSnow ☃\n\n" + TenCards(7), &errors);
+  ASSERT_EQ(cards.size(), 10u) << Joined(errors);
+  art::CheckWordsFit("w.txt", cards, kSerif, 512, kMargin, &errors);
+  ASSERT_EQ(errors.size(), 2u) << Joined(errors);
+  const int smallest = art::SmallestCardSize(kSerif, 512, kMargin);
+  const auto second = art::CardFitProblems(cards[1].lines, 1, kSerif, 512, kMargin, smallest);
+  const auto third = art::CardFitProblems(cards[2].lines, 2, kSerif, 512, kMargin, smallest);
+  ASSERT_EQ(second.size(), 1u);
+  ASSERT_EQ(third.size(), 1u);
+  EXPECT_EQ(second[0].first, 1u);
+  EXPECT_EQ("w.txt:4: " + second[0].second, errors[0]);
+  EXPECT_EQ("w.txt:6: " + third[0].second, errors[1]);
+  EXPECT_TRUE(art::CardFitProblems(cards[0].lines, 0, kSerif, 512, kMargin, smallest).empty());
+}
