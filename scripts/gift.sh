@@ -2,13 +2,15 @@
 # Makes the intro someone's own gift: their words on the text cards, their
 # photos on the picture cards, their module as the music. Nothing is compiled
 # for a gift: the pictures are made and packed into gift.pack, which the
-# programs of the normal builds read from the folder they start in.
+# programs of the normal builds read from the folder they start in, and the
+# browser page beside it or inside its one HTML file.
 #
 #   scripts/gift.sh WORDS [PHOTOS] [MUSIC] [OUT] [TARGETS]
 #
 # or, with no arguments, from the variables WORDS, PHOTOS, MUSIC, OUT and
 # TARGETS of its environment: that is how make gift WORDS=… passes them, so
-# that no quote, dollar or backtick in a path is read by a shell. Everything
+# that no quote, dollar or backtick in a path is read by a shell. TARGETS is
+# a list of web, windows and html, split by commas or spaces. Everything
 # is checked before anything is built, OUT first: it may hold only a previous
 # gift (scripts/gift-out.sh says how one is known and replaced). Everything is
 # built into a folder beside OUT, which takes OUT's place only when complete,
@@ -39,19 +41,21 @@ refuse() {
 [ -z "$music" ] || [ -f "$music" ] || refuse "$music: no such file (MUSIC= names an Impulse Tracker module)"
 want_web=0
 want_windows=0
+want_html=0
 for target in ${targets//,/ }; do
   case "$target" in
     web) want_web=1 ;;
     windows) want_windows=1 ;;
-    *) refuse "TARGETS=$targets: \"$target\" is not one of web, windows" ;;
+    html) want_html=1 ;;
+    *) refuse "TARGETS=$targets: \"$target\" is not one of web, windows, html" ;;
   esac
 done
 why=$(gift_out_refusal "$root" "$out" "$words" "$photos" "$music")
 [ -z "$why" ] || refuse "$why"
 
 bash "$root/scripts/setup.sh" --tests
-# One gift at a time per checkout: they share the build below, the folder
-# that the gift-* presets of CMakePresets.json build from and into.
+# One gift at a time per checkout: they share the folder below, where the
+# pictures and the module are made.
 gift_build=$root/build-gift
 mkdir -p "$gift_build"
 exec {lock}>"$gift_build/lock"
@@ -96,11 +100,24 @@ cp "$module" "$part/torva_velmor2.it"
 say "drawing the preview sheet"
 bash "$root/tools/artwork/contact_sheet.sh" "$part/preview.png" "$part/images" "$images/.cards.tsv"
 
-if [ "$want_web" = 1 ]; then
+if [ "$want_web" = 1 ] || [ "$want_html" = 1 ]; then
+  # The page of `make web`, built once for every gift.
   say "building the browser page"
   bash "$root/scripts/setup.sh" --web
-  bash "$root/scripts/build.sh" gift-web >/dev/null
-  cp -R "$gift_build/web" "$part/web"
+  bash "$root/scripts/build.sh" web >/dev/null
+fi
+if [ "$want_web" = 1 ]; then
+  # The page with the gift's pack and module beside it, for a static host.
+  cp -R "$root/build-web" "$part/web"
+  cp "$module" "$part/web/torva_velmor2.it"
+  cp "$part/gift.pack" "$part/web/gift.pack"
+fi
+if [ "$want_html" = 1 ]; then
+  # The page, the pack and the module in one file, named by the dedication.
+  say "making the one HTML file"
+  node "$root/tools/web/make_one_file.mjs" "$root/build-web" "$part" --pack "$part/gift.pack" \
+    --module "$module" --words "$words" >/dev/null
+  html=$(cd "$part" && echo velmor-for-*.html)
 fi
 if [ "$want_windows" = 1 ]; then
   # The zip of `make windows` with the gift's module in place of ours and its
@@ -124,5 +141,6 @@ why=$(gift_out_refusal "$root" "$out" "$words" "$photos" "$music")
 gift_out_finish
 seconds=$(python3 -c "print(round($(date +%s.%N) - $started))")
 shown=$(quoted "$out")
+[ "$want_html" = 0 ] || say "$(quoted "$out/$html") plays opened in a browser: the one file to give"
 say "done in $seconds s: $shown (cd $shown && ./velmor plays it; ./velmor-capture -o gift.mp4 films it;" \
   "$shown/preview.png shows every picture)"

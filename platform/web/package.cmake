@@ -18,7 +18,8 @@ list(INSERT VELMOR_BUILT_PACKAGE_libopenmpt 1 HEADERS)
 # pointer, so indirect calls are left uninstrumented, which keeps the
 # player's and the decoders' code as fast as without Asyncify. main and the
 # still hook are started by the page (MODULARIZE, no run on load), which also
-# puts the module into the file system (FS) before the show opens it.
+# puts the module into the file system (FS) before the show opens it and hands
+# over a gift's pack (velmor_use_gift_pack, through memory from malloc).
 # libopenmpt is not linked: its calls go to the worklet's player
 # (platform/web/web_openmpt.cpp), through plain imports that never unwind.
 # Nothing here catches exceptions, so none are compiled in. The link
@@ -27,7 +28,7 @@ set(VELMOR_WEB_LINK_OPTIONS
   -Oz -sASYNCIFY=1 -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432 -sMODULARIZE=1 -sEXPORT_NAME=createVelmor
   -sINVOKE_RUN=0 -sENVIRONMENT=web -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_web_sink_receive,_web_sink_underruns,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position,_velmor_heard_time"
+  "-sEXPORTED_FUNCTIONS=_main,_velmor_still,_velmor_use_gift_pack,_malloc,_free,_web_sink_receive,_web_sink_underruns,_velmor_underruns,_velmor_audio_ahead_ms,_velmor_frames,_velmor_heard_position,_velmor_heard_time"
   "-sEXPORTED_RUNTIME_METHODS=ccall,FS")
 # The OpenGL 1.1 calls that the web back end adapts to WebGL 1 on their way
 # out (platform/web/web_gl.cpp), in our code and in libGLU.a alike. The
@@ -54,7 +55,7 @@ set(VELMOR_WEB_PAGE "${CMAKE_BINARY_DIR}/page" CACHE PATH "the folder the page i
 # The page starts either the intro's entry or the still hook, a driver that
 # steps the show on the back end's virtual clock.
 velmor_add_program(velmor SOURCES app/entry.cpp capture/web_still.cpp capture/stepper.cpp
-  BACKEND web)
+  platform/web/web_gift.cpp BACKEND web)
 set_target_properties(velmor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMOR_WEB_PAGE})
 set(page_files)
 velmor_copy_file(${CMAKE_SOURCE_DIR}/platform/web/index.html ${VELMOR_WEB_PAGE}/index.html

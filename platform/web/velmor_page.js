@@ -16,6 +16,9 @@
   // the still frames (platform/web/web_openmpt.cpp).
   const processorFile = 'velmor_processor.js';
   const workletFile = 'velmor_worklet.wasm';
+  // A gift: someone's pictures (and perhaps module) in one file, beside the
+  // page or inside it; without one the show is ours.
+  const packFile = 'gift.pack';
   const body = document.body;
   const stage = document.getElementById('stage');
   const cover = document.getElementById('cover');
@@ -32,6 +35,10 @@
   let current = null;
   let currentAudio = null;
   let worklet = null;
+  // The gift's pack, {bytes, name}, or null; `refused` once the reader has
+  // refused it, after which nothing starts.
+  let gift = null;
+  let refused = false;
 
   function setState(state) {
     body.dataset.state = state;
@@ -41,26 +48,87 @@
     message.textContent += (message.textContent ? '\n' : '') + text;
   }
 
-  // A file of the page: fetched beside it, or, where the page was made into
-  // one file that opens from disk (tools/web/one_file.py), taken from the
-  // page itself: a script element of type application/octet-stream named by
-  // data-file, holding the file's bytes gzipped, in base64.
+  // Where the page was made into one file that opens from disk
+  // (tools/web/one_file.mjs), its files are inside it: script elements of
+  // type application/octet-stream named by data-file, each holding a file's
+  // bytes in base64, gzipped where data-encoding says so. Such a page fetches
+  // nothing.
+  const carried = (file) => document.querySelector(`script[data-file="${file}"]`);
+  const oneFile = document.querySelector('script[data-file]') !== null;
+
+  function fromBase64(text) {
+    if (Uint8Array.fromBase64) return Uint8Array.fromBase64(text);
+    const binary = atob(text);
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
+  // A file of the page: taken from the page itself where it is one file,
+  // otherwise fetched beside it.
   async function load(file) {
-    const inside = document.querySelector(`script[data-file="${file}"]`);
+    const inside = carried(file);
     if (!inside) return fetch(file);
+    const headers = {'Content-Type': inside.dataset.type};
+    if (inside.dataset.encoding !== 'gzip')
+      return new Response(fromBase64(inside.textContent), {headers});
     if (typeof DecompressionStream === 'undefined')
       throw new Error('this browser cannot unpack the page\'s files; a newer one plays it');
-    const text = inside.textContent;
-    let bytes;
-    if (Uint8Array.fromBase64) {
-      bytes = Uint8Array.fromBase64(text);
-    } else {
-      const binary = atob(text);
-      bytes = new Uint8Array(binary.length);
-      for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
-    }
-    const unpacked = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
-    return new Response(unpacked, {headers: {'Content-Type': inside.dataset.type}});
+    const packed = new Blob([fromBase64(inside.textContent)]).stream();
+    return new Response(packed.pipeThrough(new DecompressionStream('gzip')), {headers});
+  }
+
+  // The gift's pack, or null for our show: inside the one file, or beside the
+  // page, where none (404) is our show. The one file names itself in the
+  // reader's lines: that is the file its receiver has.
+  async function fetchGift() {
+    if (oneFile && !carried(packFile)) return null;
+    const response = await load(packFile);
+    // Read to its end, so that the request ends as answered, not cut off.
+    const bytes = new Uint8Array(await response.arrayBuffer());
+    if (response.status === 404) return null;
+    if (!response.ok)
+      throw new Error(`velmor: cannot load the gift pack "${packFile}": ` +
+                      `${response.status} ${response.statusText}`.trim());
+    const name = oneFile ? decodeURIComponent(location.pathname.split('/').pop()) : packFile;
+    return {bytes, name: name || packFile};
+  }
+
+  // Hands the gift's pack to an instance's reader, which checks it whole;
+  // false, with the reader's line gone to `printErr`, when it is refused.
+  function handOverGift(instance) {
+    if (!gift) return true;
+    const at = instance._malloc(gift.bytes.length);
+    if (!at) return false;
+    instance.HEAPU8.set(gift.bytes, at);
+    const used = instance.ccall('velmor_use_gift_pack', 'number', ['number', 'number', 'string'],
+                                [at, gift.bytes.length, gift.name]);
+    instance._free(at);
+    return used === 1;
+  }
+
+  // The reader's line for the gift's pack, or null when it is shown: read by
+  // an instance of its own, before the cover, so that a damaged pack is told
+  // at once and no show starts.
+  async function checkGift() {
+    if (!gift) return null;
+    const lines = [];
+    const instance = await new Promise((resolve, reject) => {
+      createVelmor({
+        canvas: document.createElement('canvas'),
+        print: (line) => console.log(line),
+        printErr: (line) => lines.push(line),
+        onAbort: (what) => reject(new Error(what)),
+        instantiateWasm: (imports, receive) => {
+          WebAssembly.instantiate(compiled, imports).then((instance) => receive(instance, compiled),
+                                                          reject);
+          return {};
+        },
+      }).then(resolve, reject);
+    });
+    if (handOverGift(instance)) return null;
+    return lines.find((line) => line.startsWith('velmor')) ||
+           `velmor: the gift pack "${gift.name}" cannot be shown`;
   }
 
   async function fetchMusic() {
@@ -183,6 +251,7 @@
       },
     }).then((instance) => {
       if (music) instance.FS.writeFile(musicFile, music);
+      if (!handOverGift(instance)) throw new Error('the gift pack was refused');
       current = instance;
       return instance;
     });
@@ -206,6 +275,7 @@
   }
 
   async function play() {
+    if (refused) return;
     if (body.dataset.state !== 'waiting' && body.dataset.state !== 'ended' &&
         body.dataset.state !== 'error')
       return;
@@ -331,13 +401,22 @@
   document.getElementById('again').addEventListener('click', play);
 
   const params = new URLSearchParams(location.search);
-  const startup = Promise.all([compile(), fetchMusic(), fetchWorklet()]).then(([c, m, w]) => {
-    compiled = c;
-    music = m;
-    worklet = w;
-  });
-  startup.then(() => {
-    if (params.has('at')) {
+  const startup = Promise.all([compile(), fetchMusic(), fetchWorklet(), fetchGift()])
+    .then(([c, m, w, g]) => {
+      compiled = c;
+      music = m;
+      worklet = w;
+      gift = g;
+      return checkGift();
+    });
+  startup.then((refusal) => {
+    if (refusal) {
+      // The reader's line alone, and no way to start: the show would not be
+      // the one that was given.
+      refused = true;
+      document.getElementById('again').hidden = true;
+      fail(refusal);
+    } else if (params.has('at')) {
       still(Number(params.get('at')), Number(params.get('fps') || 60));
     } else {
       // A phone's viewer taps; the cover says so where the pointer is a finger.
@@ -345,5 +424,8 @@
       coverHint.textContent = touch ? 'Tap to start' : 'Click to start';
       setState('waiting');
     }
-  }, (e) => fail('Cannot load the program: ' + e));
+  }, (e) => {
+    // The gift's own lines stand alone; anything else kept the program from loading.
+    fail(String(e.message).startsWith('velmor:') ? e.message : 'Cannot load the program: ' + e);
+  });
 })();

@@ -17,7 +17,8 @@
 //   key(name)             a key pressed and released ('Escape')
 //   canvasShot()          the canvas as the screen shows it, a PNG buffer
 //   hide(), show()        the page hidden from view, then shown again
-//   problems()            console errors, page errors and failed loads
+//   problems()            console errors, page errors and failed loads (but
+//                         the 404 that tells the page it carries no gift)
 //   close()
 //
 // The puppeteer-driven engines also hand back `puppeteer`, the browser itself,
@@ -26,6 +27,7 @@ import { createRequire } from 'node:module';
 import { execFileSync, spawn } from 'node:child_process';
 import net from 'node:net';
 import path from 'node:path';
+import { noGiftPack } from '../../tools/web/page.mjs';
 
 const puppeteer = () =>
   createRequire(path.join(process.env.PUPPETEER_DIR, 'node_modules') + '/')('puppeteer-core');
@@ -93,7 +95,7 @@ async function launchPuppeteer(engine, options) {
     async open(url) {
       const page = await browser.newPage();
       const problems = [];
-      page.on('console', (m) => m.type() === 'error' && problems.push(m.text()));
+      page.on('console', (m) => m.type() === 'error' && !noGiftPack(m) && problems.push(m.text()));
       page.on('pageerror', (e) => problems.push(String(e)));
       page.on('requestfailed', (r) => problems.push(`failed: ${r.url()}`));
       await page.goto(url, { waitUntil: 'load' });

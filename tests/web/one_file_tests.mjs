@@ -1,8 +1,9 @@
-// The page made into one file (tools/web/one_file.py) and opened from disk in
+// The page made into one file (tools/web/one_file.mjs) and opened from disk in
 // headless Chromium, as a receiver double-clicks it: it reaches the cover
 // asking for nothing outside itself, a click plays the show with its music,
-// Escape ends it and it plays again. And the maker refuses a page folder it
-// would carry only in part.
+// Escape ends it and it plays again. The maker refuses a page folder it would
+// carry only in part, gives the same bytes in Node and in a browser, and
+// names a gift's file by its dedication.
 //
 //   tools/web/puppeteer.sh --test tests/web/one_file_tests.mjs
 //
@@ -11,17 +12,20 @@
 import { test as nodeTest, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { launch, waitFor } from './engines.mjs';
+import { assembleOneFile, giftFileName, oneFileParts } from '../../tools/web/one_file.mjs';
 
 const test = (name, body) => nodeTest(name, { timeout: 300000 }, body);
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const web = process.env.VELMOR_WEB ?? 'build-web';
 const oneFile = path.resolve(process.env.VELMOR_ONE_FILE ?? 'build-web-one/velmor.html');
-const maker = path.join(import.meta.dirname, '../../tools/web/one_file.py');
+const maker = path.join(import.meta.dirname, '../../tools/web/make_one_file.mjs');
+const assembler = path.join(import.meta.dirname, '../../tools/web/one_file.mjs');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmor-one-file-'));
 let browser;
 
@@ -140,14 +144,14 @@ function copyOfPage() {
   return copy;
 }
 
-function make(folder, out) {
-  return spawnSync('python3', [maker, folder, out], { encoding: 'utf8' });
+function make(folder, out, ...more) {
+  return spawnSync('node', [maker, folder, out, ...more], { encoding: 'utf8' });
 }
 
 test('the maker gives the same file from the same page, and refuses what it cannot carry',
   () => {
     const again = path.join(work, 'again.html');
-    execFileSync('python3', [maker, web, again]);
+    execFileSync('node', [maker, web, again]);
     assert.ok(fs.readFileSync(again).equals(fs.readFileSync(oneFile)),
       'two files made of the same page differ');
 
@@ -174,3 +178,110 @@ test('the maker gives the same file from the same page, and refuses what it cann
       assert.ok(!fs.existsSync(out), `${what}: a file was written`);
     }
   });
+
+// The page folder's parts, as the maker page keeps them.
+async function partsOf(folder) {
+  const names = fs.readdirSync(folder, { recursive: true })
+    .filter((name) => fs.statSync(path.join(folder, name)).isFile());
+  return oneFileParts((name) => new Uint8Array(fs.readFileSync(path.join(folder, name))), names);
+}
+
+// Bytes of no picture at all, but headed as a pack: the assembler carries a
+// pack, and only the page's reader checks it.
+function packLike(size) {
+  const bytes = new Uint8Array(size).map((_, i) => (i * 2654435761) >>> 24);
+  bytes.set(new TextEncoder().encode('VELMORPK'));
+  return bytes;
+}
+
+test('a gift assembled in the browser is the same file, byte for byte, as in Node', async () => {
+  const parts = JSON.parse(JSON.stringify(await partsOf(web)));
+  const pack = packLike(2_000_003);
+  const module = fs.readFileSync('torva_velmor2.it').subarray(0, 300_001);
+  const title = 'For <Mira> & "Jonas" — с любовью';
+  const inNode = assembleOneFile(parts, { pack, module: new Uint8Array(module), title });
+  const digest = (bytes) => crypto.createHash('sha256').update(bytes).digest('hex');
+
+  const page = await browser.puppeteer.newPage();
+  // A page from disk: a secure context, where crypto.subtle is.
+  const blank = path.join(work, 'blank.html');
+  fs.writeFileSync(blank, '<!doctype html><title>assembler</title>');
+  await page.goto(pathToFileURL(blank).href);
+  await page.addScriptTag({ type: 'module', content: fs.readFileSync(assembler, 'utf8') +
+    '\nwindow.assembleOneFile = assembleOneFile;' });
+  await waitFor(page, () => typeof window.assembleOneFile === 'function', 30, 'the assembler');
+  const inBrowser = await page.evaluate(async (parts, pack, module, title) => {
+    const bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+    const html = window.assembleOneFile(parts, { pack: bytes(pack), module: bytes(module), title });
+    const hash = new Uint8Array(await crypto.subtle.digest('SHA-256', html));
+    return { size: html.length, hash: [...hash].map((b) => b.toString(16).padStart(2, '0')).join('') };
+  }, parts, Buffer.from(pack).toString('base64'), module.toString('base64'), title);
+  await page.close();
+  assert.deepEqual(inBrowser, { size: inNode.length, hash: digest(inNode) });
+
+  // What it carries: the pack and the module as given, the title escaped
+  // in the window's and the cover's place.
+  const text = new TextDecoder().decode(inNode);
+  const carried = (name) => Buffer.from(new RegExp(
+    `<script type="application/octet-stream" data-file="${name}"[^>]*>([^<]*)</script>`)
+    .exec(text)[1], 'base64');
+  assert.ok(carried('gift.pack').equals(pack), 'the pack is not carried as given');
+  assert.ok(carried('torva_velmor2.it').equals(module), 'the module is not carried as given');
+  const shown = 'For &#60;Mira&#62; &#38; &#34;Jonas&#34; — с любовью';
+  assert.match(text, new RegExp(`<title>${shown}</title>`));
+  assert.match(text, new RegExp(`<h1>${shown}</h1>`));
+  // Without a gift: our module, no pack, our title.
+  const ours = new TextDecoder().decode(assembleOneFile(parts, {}));
+  assert.ok(!ours.includes('data-file="gift.pack"'), 'a pack in our show');
+  assert.match(ours, /<title>Velmor for Torva<\/title>/);
+  assert.throws(() => assembleOneFile(parts, { pack: new Uint8Array(64) }),
+    /gift\.pack: not a gift pack/);
+  assert.throws(() => assembleOneFile({ ...parts, format: 'other' }, {}), /make them again/);
+});
+
+test('a gift\'s file is named by its dedication', () => {
+  for (const [dedication, name] of [
+    ['For Mira,\nfrom Jonas', 'mira-from-jonas'],
+    ['To   Anna —\nс любовью', 'anna-s-lyubovyu'],
+    ['Для Юли и Ёжика', 'yuli-i-yozhika'],
+    ['Für Jürgen & Zoë, Cœur à Łódź', 'fur-jurgen-zoe-coeur-a-lodz'],
+    ['FOR', 'for'],
+    ['2024: 10 years', '2024-10-years'],
+    ['A very long dedication that goes on and on past forty letters',
+      'a-very-long-dedication-that-goes-on-and'],
+    ['Supercalifragilisticexpialidociousandthensome', 'supercalifragilisticexpialidociousandthe'],
+    ['!!! ♥ …', 'gift'],
+    ['', 'gift'],
+  ])
+    assert.equal(giftFileName(dedication), `velmor-for-${name}.html`, dedication);
+});
+
+test('a gift made on the command line: named by the first card, its pack and module inside, ' +
+  'refused in one line where a file is wrong', () => {
+  const words = path.join(work, 'words.txt');
+  fs.writeFileSync(words, '\uFEFF# notes first\n\n  For\tMira,  \r\n.\nfrom Jonas\n\nCard two\n');
+  const pack = path.join(work, 'gift.pack');
+  fs.writeFileSync(pack, packLike(5000));
+  const folder = fs.mkdtempSync(path.join(work, 'out-'));
+  const run = make(web, folder, '--pack', pack, '--words', words, '--module', 'torva_velmor2.it');
+  assert.equal(run.status, 0, run.stderr);
+  const file = path.join(folder, 'velmor-for-mira-from-jonas.html');
+  assert.deepEqual(fs.readdirSync(folder), [path.basename(file)]);
+  const text = fs.readFileSync(file, 'utf8');
+  assert.match(text, /<title>For Mira, from Jonas<\/title>/);
+  assert.ok(text.includes(`data-file="gift.pack" data-type="application/octet-stream">` +
+    `${fs.readFileSync(pack).toString('base64')}<`), 'the pack is not inside');
+
+  for (const [what, args, message] of [
+    ['a pack that is no pack', ['--pack', words], /words\.txt: not a gift pack/],
+    ['no such pack', ['--pack', path.join(work, 'none.pack')], /none\.pack: No such file/],
+    ['no such module', ['--module', path.join(work, 'none.it')], /none\.it: No such file/],
+  ]) {
+    const out = path.join(work, 'refused.html');
+    const refused = make(web, out, ...args);
+    assert.equal(refused.status, 1, `${what}: exit status ${refused.status}`);
+    assert.match(refused.stderr, message, what);
+    assert.equal(refused.stderr.trim().split('\n').length, 1, `${what}: more than one line`);
+    assert.ok(!fs.existsSync(out) && !fs.existsSync(`${out}.part`), `${what}: a file was written`);
+  }
+});

@@ -19,6 +19,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { serve } from '../../tools/web/page.mjs';
 import { launch, waitFor } from './engines.mjs';
+import { rowTimes } from './module_steps.mjs';
 
 const engine = process.env.VELMOR_ENGINE ?? 'chromium';
 // A case that hangs fails on its own after five minutes; the others go on.
@@ -101,24 +102,6 @@ async function cardSeen(page, name, from, looks) {
   return { shown: false, line };
 }
 
-// When the module's rows come, from the native player's own following of
-// it: the rows between two card steps are evenly timed.
-function rowTimes() {
-  const steps = [{ row: 0, seconds: 0 }];
-  for (const line of fs.readFileSync(process.env.VELMOR_STEPS, 'utf8').split('\n')) {
-    const m = /^\s*\d+\s+(\d+)\s+(\d+|any)\s+([0-9.]+)\s*$/.exec(line);
-    if (m) steps.push({ row: Number(m[1]) * 256 + (m[2] === 'any' ? 0 : Number(m[2])),
-      seconds: Number(m[3]) });
-  }
-  assert.ok(steps.length > 10, `no card steps in ${process.env.VELMOR_STEPS}`);
-  return (position) => {
-    const row = (position & 0xffff) * 256 + (position >>> 16);
-    const i = Math.max(0, steps.findLastIndex((s) => s.row <= row));
-    const a = steps[Math.min(i, steps.length - 2)], b = steps[Math.min(i, steps.length - 2) + 1];
-    return a.seconds + (row - a.row) * (b.seconds - a.seconds) / (b.row - a.row);
-  };
-}
-
 test('the cover waits for its click: no frames are drawn', async () => {
   const page = await cover();
   await sleep(2000);
@@ -157,7 +140,7 @@ test('a click starts the show: frames are drawn, and a card shows at 8 s', async
 // such samples (on a busy machine the page may need a while to find them).
 test('the order and row heard advance with the audio clock', async () => {
   const page = await playing();
-  const seconds = rowTimes();
+  const seconds = rowTimes(process.env.VELMOR_STEPS);
   const allowed = 3 * 0.06;
   await sleep(1500);
   let stretch = [], spread = 0, span = 0, longest = 0;
