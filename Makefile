@@ -22,7 +22,8 @@ run:
 # under AddressSanitizer, LeakSanitizer and UBSan (without the real-time runs
 # of the whole show, labelled `long`, the whole-show capture and the
 # resident-size test: docs/RELIABILITY.md says why), then short fuzzer runs,
-# then the browser build in headless Chromium, then the Windows build under Wine.
+# then the browser build in headless Chromium, then the Windows build under Wine,
+# then the maker against make gift.
 test:
 	@bash scripts/setup.sh --tests
 	@bash scripts/build.sh default
@@ -151,11 +152,10 @@ web-serve: web
 # compiles nothing for a gift (tools/maker/build_maker.mjs).
 MAKER_BUILD := build-maker
 MAKER_PORT := 8001
-MAKER_CORE := tools/maker/maker_core.mjs build-emscripten/velmor_maker.wasm
 .PHONY: maker maker-serve maker-check
 maker: web windows
-	node tools/maker/build_maker.mjs $(WEB_BUILD) $(WIN_BUILD)/velmor-for-torva $(MAKER_BUILD) \
-	  $(MAKER_CORE)
+	node tools/maker/build_maker.mjs $(WEB_BUILD) $(WIN_BUILD)/velmor-for-torva $(MAKER_CORE) \
+	  $(MAKER_BUILD)
 
 maker-serve: maker
 	@echo "Serving $(MAKER_BUILD)/ on http://127.0.0.1:$(MAKER_PORT)/ (Ctrl+C ends it)"

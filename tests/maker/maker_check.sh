@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The maker page against `make gift`, from the same words (with a dedication
 # of their own) and the same thirty photos of the test's making:
-#  - the gift made on the command line (scripts/gift.sh), and its frames
+#  - the gift made on the command line (scripts/gift.sh, with its single
+#    file), and its frames
 #    through the capture tool: the dedication at 7 s, the first picture card
 #    at 33.6 s, and ours at the same moments;
 #  - the maker in headless Chromium (tests/maker/maker_tests.mjs): it loads,
 #    then asks for nothing; the refusals of the words, photos and module;
-#    the 45 pictures and the pack byte for byte; the single file opened from
-#    disk against the capture's frames; the preview; the three downloads;
+#    the 45 pictures, the pack and the single file byte for byte; the single
+#    file opened from disk against the capture's frames; the preview; the
+#    folder for a web host and the Windows zip;
 #  - the downloaded Windows zip under Wine, showing the dedication
 #    (tests/maker/wine_gift.sh).
 #
@@ -64,7 +66,7 @@ words=$work/words.txt
 # --- the gift made by make gift -----------------------------------------------
 gift=$work/gift
 started=$(date +%s)
-bash "$root/scripts/gift.sh" "$words" "$photos" "" "$gift" "" >"$work/gift.log" 2>&1 ||
+bash "$root/scripts/gift.sh" "$words" "$photos" "" "$gift" html >"$work/gift.log" 2>&1 ||
   fail "make gift failed: $(tail -5 "$work/gift.log")"
 say "make gift with 30 photos in $(($(date +%s) - started)) s"
 stills=$work/stills

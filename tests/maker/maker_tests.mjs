@@ -333,11 +333,15 @@ test('the preview plays the gift in the page; Escape ends it, and Escape again r
     assert.equal(await page.evaluate(() => document.activeElement.id), 'preview');
   });
 
-test('the single file, opened from disk, plays the gift as the capture tool shows it',
+test('the single file is make gift\'s; opened from disk, it plays the gift as the capture shows it',
   async () => {
     const file = await download('#download-html');
     console.log(`maker: ${path.basename(file)}: ${fs.statSync(file).size} bytes`);
-    assert.match(path.basename(file), /^velmor-for-[a-z0-9-]+\.html$/);
+    // The terminal's single file for the same gift (make gift TARGETS=html).
+    const terminal = fs.readdirSync(gift).filter((n) => /^velmor-for-.*\.html$/.test(n));
+    assert.deepEqual([path.basename(file)], terminal);
+    assert.ok(fs.readFileSync(file).equals(fs.readFileSync(path.join(gift, terminal[0]))),
+      'the single file is not make gift\'s');
     const url = pathToFileURL(file).href;
     const opened = await browser.newPage();
     await opened.setViewport({ width: 1024, height: 768 });

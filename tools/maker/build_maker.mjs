@@ -1,15 +1,16 @@
 // Puts the maker page together as a static folder from what the other builds
 // made; it compiles nothing.
 //
-//   node tools/maker/build_maker.mjs BUILD_WEB WINDOWS_FOLDER OUT CORE_FILE...
+//   node tools/maker/build_maker.mjs BUILD_WEB WINDOWS_FOLDER CORE_FOLDER OUT
 //
 // BUILD_WEB is the intro's page folder (make web), WINDOWS_FOLDER the folder
-// `make windows` zips (velmor.exe, README.txt, the licences), CORE_FILE the
-// maker's WebAssembly core and its module (maker_core.mjs first). OUT gets:
+// `make windows` zips (velmor.exe, README.txt, the licences), CORE_FOLDER the
+// maker's WebAssembly core (tools/maker/CMakeLists.txt). OUT gets:
 //
 //   index.html maker.css maker.js   the page (tools/maker/page/)
 //   zip.mjs one_file.mjs            what it zips and assembles with
-//   maker_core.mjs, the core        the artwork, words and module checks
+//   maker_core.mjs velmor_maker.*   the artwork, words and module checks
+//   licences/                       of what the core compiles in and carries
 //   one_file_parts.json             the intro's code, ready for the single file
 //   words.txt                       the cards the page starts with
 //   intro/                          the intro's page folder, for a web host
@@ -43,26 +44,22 @@ function copy(from, to) {
   fs.copyFileSync(from, to);
 }
 
-async function build(web, windows, out, core) {
-  if (core.length === 0 || path.basename(core[0]) !== 'maker_core.mjs')
-    throw new Refused('the core\'s files must start with maker_core.mjs');
-  const wasm = core.map((file) => path.basename(file)).filter((name) => name.endsWith('.wasm'));
-  if (wasm.length !== 1)
-    throw new Refused(`the core must have one .wasm file, not ${wasm.length}`);
+async function build(web, windows, core, out) {
   const intro = filesUnder(web);
   const program = filesUnder(windows);
+  const maker = filesUnder(core);
+  const wasm = maker.filter((name) => name.endsWith('.wasm'));
+  if (wasm.length !== 1)
+    throw new Refused(`${core}: has ${wasm.length} .wasm files, not the core's one`);
   for (const [folder, files, needed] of [[web, intro, ['index.html', 'velmor.wasm']],
-    [windows, program, ['velmor.exe', 'README.txt']]]) {
+    [windows, program, ['velmor.exe', 'README.txt']], [core, maker, ['maker_core.mjs']]]) {
     for (const name of needed)
       if (!files.includes(name)) throw new Refused(`${folder}: has no ${name}`);
   }
 
   const { oneFileParts } = await import(path.join(root, 'tools/web/one_file.mjs'));
-  const parts = await oneFileParts((name) => {
-    const file = path.join(web, name);
-    if (!fs.existsSync(file)) throw new Refused(`${file}: no such file (is it built?)`);
-    return new Uint8Array(fs.readFileSync(file));
-  });
+  const parts = await oneFileParts((name) => new Uint8Array(fs.readFileSync(path.join(web, name))),
+    intro);
 
   fs.mkdirSync(path.dirname(path.resolve(out)), { recursive: true });
   const part = fs.mkdtempSync(`${path.resolve(out)}.part-`);
@@ -72,7 +69,7 @@ async function build(web, windows, out, core) {
     copy(path.join(here, 'zip.mjs'), path.join(part, 'zip.mjs'));
     copy(path.join(root, 'tools/web/one_file.mjs'), path.join(part, 'one_file.mjs'));
     copy(path.join(root, 'examples/words.txt'), path.join(part, 'words.txt'));
-    for (const file of core) copy(file, path.join(part, path.basename(file)));
+    for (const name of maker) copy(path.join(core, name), path.join(part, name));
     fs.writeFileSync(path.join(part, 'one_file_parts.json'), JSON.stringify(parts));
     // The gift always brings its module, ours or the giver's.
     const page = intro.filter((name) => name !== musicFile);
@@ -93,14 +90,14 @@ async function build(web, windows, out, core) {
   console.log(`maker: ${out}/ (${filesUnder(out).length} files, ${(bytes / 1e6).toFixed(2)} MB)`);
 }
 
-const [web, windows, out, ...core] = process.argv.slice(2);
-if (!out || core.length === 0) {
-  console.error('usage: build_maker.mjs BUILD_WEB WINDOWS_FOLDER OUT CORE_FILE...');
+const [web, windows, core, out, ...more] = process.argv.slice(2);
+if (!out || more.length) {
+  console.error('usage: build_maker.mjs BUILD_WEB WINDOWS_FOLDER CORE_FOLDER OUT');
   process.exit(2);
 }
 try {
-  await build(web, windows, out, core);
+  await build(web, windows, core, out);
 } catch (e) {
-  console.error(`maker: ${e instanceof Refused ? e.message : e.stack}`);
+  console.error(`maker: ${e instanceof Refused || e.name === 'Refused' ? e.message : e.stack}`);
   process.exit(1);
 }

@@ -350,8 +350,9 @@ async function gift() {
   }
 }
 
+// The dedication's lines as a words file's reader gives them: a "." is a gap.
 function dedication() {
-  return cards[0].text.split('\n').map((l) => (l === '.' ? '' : l)).join('\n');
+  return cards[0].text.split('\n').map((l) => (l.trim() === '.' ? '' : l.trim())).join('\n');
 }
 
 function singleFile(result) {
