@@ -161,13 +161,15 @@ maker-serve: maker
 	@echo "Serving $(MAKER_BUILD)/ on http://127.0.0.1:$(MAKER_PORT)/ (Ctrl+C ends it)"
 	@cd $(MAKER_BUILD) && python3 -m http.server $(MAKER_PORT) --bind 127.0.0.1
 
-# The maker in headless Chromium against `make gift` of the same words and
-# photos (about five minutes): the same pictures and pack, the single file
+# The zip writer and the folder's builder in Node; then the maker in
+# headless Chromium against `make gift` of the same words and photos (about
+# six minutes): the same pictures, pack and single file, the single file
 # opened from disk showing the gift as the capture tool does, the Windows zip
 # under Wine; the refusals; no request after it loaded.
 maker-check: maker
 	@bash scripts/setup.sh --tests --browsers
 	@bash scripts/build.sh default velmor-capture velmor-artwork velmor-pack velmor-module velmor
+	VELMOR_MAKER=$(MAKER_BUILD) node --test tests/maker/build_tests.mjs
 	bash tests/maker/maker_check.sh $(MAKER_BUILD) $(BUILD)
 
 # The intro for Windows, cross-built with MinGW-w64 into $(WIN_BUILD)/:

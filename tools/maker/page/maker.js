@@ -246,7 +246,7 @@ function remove(i) {
   changed();
   showPhotos();
   const next = $('photo-list').children[Math.min(i, photos.length - 1)];
-  (next?.querySelector('[data-action="Remove"]') ?? $('photo-files').labels[0]).focus();
+  (next?.querySelector('[data-action="Remove"]') ?? $('photo-files')).focus();
 }
 
 function dropZone() {
@@ -302,7 +302,7 @@ function music() {
     message.textContent = `Ours plays: ${musicFile}.`;
     message.classList.remove('problem');
     clear.hidden = true;
-    input.labels[0].focus();
+    input.focus();
   });
 }
 
