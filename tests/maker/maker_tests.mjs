@@ -254,6 +254,19 @@ test('refused photos and a refused module say why; the photos show in order, mov
     await page.keyboard.press('Enter');
     assert.deepEqual(await order(), files.map((f, i) => `${i + 1}. ${path.basename(f)}`));
 
+    // Dropped on the page, a photo is taken as the file picker takes it: a
+    // thirty-first is left out, saying why.
+    await page.evaluate((bytes) => {
+      const dropped = new DataTransfer();
+      dropped.items.add(new File([new Uint8Array(bytes)], '31.jpg', { type: 'image/jpeg' }));
+      document.getElementById('drop').dispatchEvent(new DragEvent('drop',
+        { dataTransfer: dropped, bubbles: true, cancelable: true }));
+    }, [...fs.readFileSync(files[0])]);
+    await waitFor(page, () => document.querySelector('#refused li')?.textContent.includes('31.jpg'),
+      30, 'the dropped photo left out');
+    assert.match(await page.$eval('#refused', (l) => l.textContent), /31\.jpg: left out; the show has 30/);
+    assert.equal(await page.$$eval('#photo-list li', (l) => l.length), 30);
+
     const module = await page.$('#module-file');
     await module.uploadFile(path.join(refusals, 'song.it'));
     await waitFor(page, () => document.getElementById('module-message').textContent

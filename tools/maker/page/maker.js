@@ -175,7 +175,10 @@ const byName = new Intl.Collator('en', { numeric: true, sensitivity: 'base' });
 async function addPhotos(files) {
   const given = [...files].sort((a, b) => byName.compare(a.name, b.name));
   const refused = [];
-  for (const file of given) {
+  for (const [k, file] of given.entries()) {
+    // A camera's photo takes a quarter of a second; the page says how far it is.
+    $('photo-count').textContent = `Making the picture card of photo ${k + 1} of ${given.length}…`;
+    await new Promise((resolve) => setTimeout(resolve, 0));
     if (photos.length >= pictureCards) {
       refused.push(`${file.name}: left out; the show has ${pictureCards} picture cards, ` +
         'all of them taken');
@@ -251,9 +254,12 @@ function remove(i) {
 
 function dropZone() {
   const drop = $('drop');
-  // Dropped anywhere on the page, photos are taken, not opened in its place.
+  // Files dropped anywhere on the page are taken as photos, not opened in its
+  // place; dragged text still goes into the cards.
+  const files = (e) => e.dataTransfer?.types.includes('Files');
   for (const type of ['dragenter', 'dragover']) {
     document.addEventListener(type, (e) => {
+      if (!files(e)) return;
       e.preventDefault();
       drop.classList.toggle('over', drop.contains(e.target));
     });
@@ -262,6 +268,7 @@ function dropZone() {
     if (!e.relatedTarget) drop.classList.remove('over');
   });
   document.addEventListener('drop', (e) => {
+    if (!files(e)) return;
     e.preventDefault();
     drop.classList.remove('over');
     if (e.dataTransfer?.files.length) addPhotos(e.dataTransfer.files);
@@ -342,8 +349,9 @@ async function gift() {
       return null;
     }
     body.dataset.madeSeconds = seconds.toFixed(2);
-    status.textContent = `Made the ${result.pictures.length} pictures in ${seconds.toFixed(1)} s.`;
-    made = { ...result, changes };
+    made = { ...result, changes,
+      said: `Made the ${result.pictures.length} pictures in ${seconds.toFixed(1)} s.` };
+    status.textContent = made.said;
     return made;
   } finally {
     delete body.dataset.busy;
@@ -373,7 +381,7 @@ function save(bytes, name, type) {
   link.click();
   link.remove();
   setTimeout(() => URL.revokeObjectURL(url), 60000);
-  $('give-status').textContent += ` Saved ${name} (${(bytes.length / 1e6).toFixed(1)} MB).`;
+  $('give-status').textContent = `${made.said} Saved ${name} (${(bytes.length / 1e6).toFixed(1)} MB).`;
 }
 
 const htmlName = () => giftFileName(dedication());
