@@ -97,7 +97,8 @@ web:
 # page held busy as the sound starts, Escape's fade, Play again, a hidden page
 # and the still at 7 s; Firefox and WebKit with a window under Xvfb. An
 # engine's failure does not stop the others. First, the licences the page
-# carries: all permissive.
+# carries: all permissive; and before them the one file and a gift's one file
+# and page folder (web-one-file-check, gift-html-check).
 PAGE_ENGINES := chromium firefox webkit
 web-check: web web-one-file-check gift-html-check
 	@bash scripts/setup.sh --tests --browsers

@@ -35,10 +35,10 @@
   let current = null;
   let currentAudio = null;
   let worklet = null;
-  // The gift's pack, {bytes, name}, or null; `refused` once the reader has
-  // refused it, after which nothing starts.
+  // The gift's pack, {bytes, name}, or null; `nothingToStart` once the reader has
+  // refused it or the program did not load, after which nothing starts.
   let gift = null;
-  let refused = false;
+  let nothingToStart = false;
 
   function setState(state) {
     body.dataset.state = state;
@@ -275,7 +275,7 @@
   }
 
   async function play() {
-    if (refused) return;
+    if (nothingToStart) return;
     if (body.dataset.state !== 'waiting' && body.dataset.state !== 'ended' &&
         body.dataset.state !== 'error')
       return;
@@ -409,13 +409,16 @@
       gift = g;
       return checkGift();
     });
+  // Nothing to start: the program did not load, or the gift's pack was
+  // refused, when the show would not be the one that was given.
+  function cannotStart(line) {
+    nothingToStart = true;
+    document.getElementById('again').hidden = true;
+    fail(line);
+  }
   startup.then((refusal) => {
     if (refusal) {
-      // The reader's line alone, and no way to start: the show would not be
-      // the one that was given.
-      refused = true;
-      document.getElementById('again').hidden = true;
-      fail(refusal);
+      cannotStart(refusal);
     } else if (params.has('at')) {
       still(Number(params.get('at')), Number(params.get('fps') || 60));
     } else {
@@ -426,6 +429,7 @@
     }
   }, (e) => {
     // The gift's own lines stand alone; anything else kept the program from loading.
-    fail(String(e.message).startsWith('velmor:') ? e.message : 'Cannot load the program: ' + e);
+    cannotStart(String(e.message).startsWith('velmor:') ? e.message
+                                                       : 'Cannot load the program: ' + e);
   });
 })();

@@ -43,10 +43,7 @@ words=$work/words.txt
   echo "Boris"
 } >"$words"
 photos=$work/photos
-mkdir "$photos"
-convert -size 900x600 xc:'#d02818' "$photos/1-red.jpg"
-convert -size 300x420 xc:'#18c030' "$photos/2-green.png"
-convert -size 640x640 xc:'#2040e0' "$photos/3-blue.jpg"
+three_photos "$photos"
 
 out=$work/out
 started=$(date +%s.%N)

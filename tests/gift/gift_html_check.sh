@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# A gift given to someone with nothing but a browser: `make gift … TARGETS=html,web`
-# from words with a dedication of their own and three photos of the test's
-# making writes velmor-for-NAME.html (NAME from the dedication) of at most
-# 8 MB, and the page folder of `make web` as it was built, with the gift's
-# pack and module beside it. Then tests/web/gift_page_tests.mjs opens them in
-# headless Chromium against the capture tool run in the gift's folder, and
-# opens one files whose packs are damaged in three ways.
+# A gift given to someone with nothing but a browser: `make gift …
+# TARGETS=html,web` from words with a dedication of their own and three photos
+# of the test's making writes velmor-for-NAME.html (NAME from the dedication)
+# of at most 8 MB, and the page folder of `make web` as it was built, with the
+# gift's pack and module beside it; a target it does not know is refused.
+# Then tests/web/gift_page_tests.mjs opens them in headless Chromium against
+# the capture tool run in the gift's folder, and opens one files whose packs
+# are damaged in three ways.
 #
 #   tests/gift/gift_html_check.sh      (from the repository root; a few minutes)
 #
@@ -27,10 +28,14 @@ words=$work/words.txt
   done
 } >"$words"
 photos=$work/photos
-mkdir "$photos"
-convert -size 900x600 xc:'#d02818' "$photos/1-red.jpg"
-convert -size 300x420 xc:'#18c030' "$photos/2-green.png"
-convert -size 640x640 xc:'#2040e0' "$photos/3-blue.jpg"
+three_photos "$photos"
+
+# A target the gift does not know is refused before anything is made.
+status=0
+bash scripts/gift.sh "$words" "$photos" "" "$work/unknown" "html,pdf" >"$work/unknown.log" 2>&1 ||
+  status=$?
+[ "$status" = 1 ] && grep -qF '"pdf" is not one of web, windows, html' "$work/unknown.log" &&
+  [ ! -e "$work/unknown" ] || fail "TARGETS=html,pdf: status $status, $(cat "$work/unknown.log")"
 
 out=$work/gift
 started=$(date +%s.%N)

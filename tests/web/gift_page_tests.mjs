@@ -33,15 +33,8 @@ const env = (name) => {
 };
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'velmor-gift-page-'));
 let browser;
-
-before(async () => {
-  browser = await launch('chromium');
-});
-
-after(async () => {
-  await browser?.close();
-  fs.rmSync(work, { recursive: true, force: true });
-});
+before(async () => (browser = await launch('chromium')));
+after(() => Promise.all([browser?.close(), fs.promises.rm(work, { recursive: true, force: true })]));
 
 const state = (page) => page.evaluate(() => document.body.dataset.state);
 
@@ -170,17 +163,20 @@ test('the one file, opened from disk and clicked, plays the gift: its dedication
   await page.close();
 });
 
-// The still hook on the one file itself: the frame at 7 s, exactly.
-test('the one file\'s frame at 7 s is the capture tool\'s', async () => {
-  const url = `${pathToFileURL(env('VELMOR_GIFT_HTML')).href}?at=7&fps=10`;
-  const { page, problems } = await open(url);
-  assert.equal(await state(page), 'still');
-  const d = difference(await shot(page), env('VELMOR_GIFT_STILL_7'));
-  console.log(`gift file: the still at 7 s against the capture's: ${d.line}`);
+// The still hook (`page` is the page's address): the frame at 7 s, exactly,
+// against the capture tool's.
+async function stillAt7(page, what) {
+  const { page: still, problems } = await open(`${page}?at=7&fps=10`);
+  assert.equal(await state(still), 'still');
+  const d = difference(await shot(still), env('VELMOR_GIFT_STILL_7'));
+  console.log(`${what}: the still at 7 s against the capture's: ${d.line}`);
   assert.ok(Math.max(...d.mean) <= 4, `mean difference over 4 levels: ${d.line}`);
   assert.deepEqual(problems, []);
-  await page.close();
-});
+  await still.close();
+}
+
+test('the one file\'s frame at 7 s is the capture tool\'s', () =>
+  stillAt7(pathToFileURL(env('VELMOR_GIFT_HTML')).href, 'gift file'));
 
 test('the page folder served with the gift\'s pack beside it plays the gift', async () => {
   const server = await serve(env('VELMOR_GIFT_WEB'));
@@ -190,13 +186,7 @@ test('the page folder served with the gift\'s pack beside it plays the gift', as
     assert.ok(cover.requests.some((r) => r.endsWith('/gift.pack')), 'the pack was not asked for');
     assert.deepEqual(cover.problems, []);
     await cover.page.close();
-    const { page, problems } = await open(`${server.origin}/?at=7&fps=10`);
-    assert.equal(await state(page), 'still');
-    const d = difference(await shot(page), env('VELMOR_GIFT_STILL_7'));
-    console.log(`gift folder: the still at 7 s against the capture's: ${d.line}`);
-    assert.ok(Math.max(...d.mean) <= 4, `mean difference over 4 levels: ${d.line}`);
-    assert.deepEqual(problems, []);
-    await page.close();
+    await stillAt7(`${server.origin}/`, 'gift folder');
   } finally {
     server.close();
   }

@@ -134,6 +134,8 @@ test('a browser that cannot unpack the one file says so', async () => {
   await waitFor(page, () => document.body.dataset.state === 'error', 60, 'the error');
   assert.match(await page.evaluate(() => message.textContent),
     /^Cannot load the program: .*cannot unpack the page's files; a newer one plays it$/);
+  assert.equal(await page.evaluate(() => document.getElementById('again').hidden), true,
+    'Play again is offered for a program that did not load');
   await page.close();
 });
 
@@ -214,7 +216,8 @@ test('a gift assembled in the browser is the same file, byte for byte, as in Nod
     const bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
     const html = window.assembleOneFile(parts, { pack: bytes(pack), module: bytes(module), title });
     const hash = new Uint8Array(await crypto.subtle.digest('SHA-256', html));
-    return { size: html.length, hash: [...hash].map((b) => b.toString(16).padStart(2, '0')).join('') };
+    const hex = [...hash].map((b) => b.toString(16).padStart(2, '0')).join('');
+    return { size: html.length, hash: hex };
   }, parts, Buffer.from(pack).toString('base64'), module.toString('base64'), title);
   await page.close();
   assert.deepEqual(inBrowser, { size: inNode.length, hash: digest(inNode) });
