@@ -22,12 +22,14 @@ run:
 # under AddressSanitizer, LeakSanitizer and UBSan (without the real-time runs
 # of the whole show, labelled `long`, the whole-show capture and the
 # resident-size test: docs/RELIABILITY.md says why), then short fuzzer runs,
-# then the browser build in headless Chromium, then the Windows build under Wine.
+# then the browser build in headless Chromium, then the Windows build under Wine,
+# then the maker against make gift.
 test:
 	@bash scripts/setup.sh --tests
 	@bash scripts/build.sh default
 	ctest --preset default
-	@$(MAKE) --no-print-directory test-sanitize test-fuzz gift-check web-check windows-check
+	@$(MAKE) --no-print-directory test-sanitize test-fuzz gift-check web-check windows-check \
+	  maker-check
 
 SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
@@ -144,6 +146,32 @@ gift-html-check: web
 web-serve: web
 	@echo "Serving $(WEB_BUILD)/ on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
 	@cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The maker: a gift made in a browser, in $(MAKER_BUILD)/, a static folder to
+# publish as $(WEB_BUILD)/ is. It carries what the other builds made (the
+# intro's page, the Windows program, the maker's WebAssembly core) and
+# compiles nothing for a gift (tools/maker/build_maker.mjs).
+MAKER_BUILD := build-maker
+MAKER_PORT := 8001
+.PHONY: maker maker-serve maker-check
+maker: web windows
+	node tools/maker/build_maker.mjs $(WEB_BUILD) $(WIN_BUILD)/velmor-for-torva $(MAKER_CORE) \
+	  $(MAKER_BUILD)
+
+maker-serve: maker
+	@echo "Serving $(MAKER_BUILD)/ on http://127.0.0.1:$(MAKER_PORT)/ (Ctrl+C ends it)"
+	@cd $(MAKER_BUILD) && python3 -m http.server $(MAKER_PORT) --bind 127.0.0.1
+
+# The zip writer and the folder's builder in Node; then the maker in
+# headless Chromium against `make gift` of the same words and photos (about
+# six minutes): the same pictures, pack and single file, the single file
+# opened from disk showing the gift as the capture tool does, the Windows zip
+# under Wine; the refusals; no request after it loaded.
+maker-check: maker
+	@bash scripts/setup.sh --tests --browsers
+	@bash scripts/build.sh default velmor-capture velmor-artwork velmor-pack velmor-module velmor
+	VELMOR_MAKER=$(MAKER_BUILD) node --test tests/maker/build_tests.mjs
+	bash tests/maker/maker_check.sh $(MAKER_BUILD) $(BUILD)
 
 # The intro for Windows, cross-built with MinGW-w64 into $(WIN_BUILD)/:
 # velmor.exe, one static program, and velmor-for-torva.zip, what is given.

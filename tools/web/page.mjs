@@ -15,7 +15,8 @@ const puppeteer = createRequire(path.join(process.env.PUPPETEER_DIR, 'node_modul
 export const noGiftPack = (message) =>
   message.text().includes('404') && /\/gift\.pack$/.test(message.location()?.url ?? '');
 
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript',
+  '.wasm': 'application/wasm', '.css': 'text/css', '.json': 'application/json' };
 
 // Serves `folder` on a free port of the loopback; resolves to the server,
 // whose `origin` is the address to open.
