@@ -55,7 +55,7 @@ set(VELMOR_WEB_PAGE "${CMAKE_BINARY_DIR}/page" CACHE PATH "the folder the page i
 # The page starts either the intro's entry or the still hook, a driver that
 # steps the show on the back end's virtual clock.
 velmor_add_program(velmor SOURCES app/entry.cpp capture/web_still.cpp capture/stepper.cpp
-  platform/web/web_gift.cpp BACKEND web)
+  assets/web_gift_pack.cpp BACKEND web)
 set_target_properties(velmor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMOR_WEB_PAGE})
 set(page_files)
 velmor_copy_file(${CMAKE_SOURCE_DIR}/platform/web/index.html ${VELMOR_WEB_PAGE}/index.html
