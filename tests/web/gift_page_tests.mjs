@@ -150,12 +150,16 @@ test('the one file, opened from disk and clicked, plays the gift: its dedication
 
   // The first picture card grows from 30.7 s and stands from about 33 s
   // until the next grows over it from 34.5 s: the middle of the screen is the
-  // capture's at 33.6 s, whose first photo is red (ours there is blue).
+  // capture's at 33.6 s, whose first photo is red (ours there is blue, about
+  // 110 levels away in red). The flicker follows the music as it is heard, so
+  // a live frame is lighter or darker all over than the capture's by up to
+  // about 12 levels (measured 3.2 to 12.2): a quarter of ours' distance still
+  // tells the photos apart.
   const picture = await shotAt(page, 33.6);
   const d = difference(picture.file, env('VELMOR_GIFT_PICTURE'), '200x200+300+200');
   console.log(`gift file: the middle of the canvas at ${picture.time.toFixed(2)} s of the show ` +
     `against the capture's at 33.6 s: ${d.line}`);
-  assert.ok(Math.max(...d.mean) <= 12, `the first photo is not on the canvas (${d.line})`);
+  assert.ok(Math.max(...d.mean) <= 26, `the first photo is not on the canvas (${d.line})`);
 
   assert.deepEqual(requests.filter((r) => !r.startsWith('file:') && !r.startsWith('data:')), [],
     'requests outside the file');
