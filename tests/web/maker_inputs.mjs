@@ -4,6 +4,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
+import { crc32 } from '../../tools/maker/zip.mjs';
 
 // The cards of a words file as the maker's fields hold them: each card's lines joined by "\n".
 export function cardsOf(text) {
@@ -22,16 +23,6 @@ export function cardsOf(text) {
 }
 export const wordsFileOf = (cards) => cards.join('\n\n') + '\n';
 
-const crcTable = Array.from({ length: 256 }, (_, n) => {
-  let c = n;
-  for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
-  return c >>> 0;
-});
-function crc32(bytes) {
-  let c = 0xffffffff;
-  for (const b of bytes) c = crcTable[(c ^ b) & 0xff] ^ (c >>> 8);
-  return (c ^ 0xffffffff) >>> 0;
-}
 function chunk(type, data) {
   const out = Buffer.alloc(12 + data.length);
   out.writeUInt32BE(data.length, 0);
